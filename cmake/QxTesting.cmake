@@ -1,0 +1,34 @@
+# GoogleTest comes from Debian's source package, so one source serves both the host and the
+# Windows build.
+set(QX_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+
+macro(qx_enable_gtest)
+  if(NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${QX_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  endif()
+endmacro()
+
+# qx_add_gtest(NAME name SOURCES ... [LIBS ...] [TIMEOUT s] [LABELS ...] [RUN_SERIAL])
+# One CTest test per executable; under the Windows build it runs through the Wine wrapper.
+# Each test runs in a scratch folder of its own, so files it writes never meet another test's.
+function(qx_add_gtest)
+  cmake_parse_arguments(T "RUN_SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}.work)
+  file(MAKE_DIRECTORY ${work})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1 WORKING_DIRECTORY ${work})
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if(T_RUN_SERIAL)
+    set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL ON)
+  endif()
+endfunction()
