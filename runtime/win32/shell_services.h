@@ -1,0 +1,73 @@
+#pragma once
+// Status bar, popup menu, tray icon, message box, worker threads, the program's own path, and the
+// orderly release of the whole window layer.
+
+#include <functional>
+#include <string>
+
+#include "runtime/win32/window_layer.h"
+
+struct HICON__;  // the platform's icon handle type
+
+namespace qx {
+
+// --- Status bar -----------------------------------------------------------------------------
+// Creates a status bar along the bottom of `window` (minimum height 18 pixels); it follows the
+// window's size. It becomes the current status bar.
+int NewStatusBar(int number, HWND__* window);
+// Appends a field `width` pixels wide to the current status bar (at most 256 fields).
+void AddStatusField(int width);
+// options: 4 centred, 8 right-aligned, 1 raised border, 2 no border, 0 left with sunken border.
+inline constexpr int kStatusCentred = 4;
+inline constexpr int kStatusRight = 8;
+inline constexpr int kStatusRaised = 1;
+inline constexpr int kStatusNoBorder = 2;
+void SetStatusText(int statusBar, int field, const std::string& text, int options);
+// The text shown in a field (without the alignment tabs); empty if there is no such field.
+std::string GetStatusText(int statusBar, int field);
+
+// --- Popup menu -----------------------------------------------------------------------------
+// Creates a popup menu; it becomes the menu AddMenuItem and AddMenuSeparator append to.
+int NewPopupMenu(int number);
+void AddMenuItem(int item, const std::string& text);
+void AddMenuSeparator();
+// Opens the menu one pixel up and left of the mouse pointer, `window` being brought to the
+// foreground as its owner; returns when the menu closes. A chosen item arrives later as a
+// MenuEvent. Window timers keep running while it is open.
+void ShowPopupMenu(int menu, HWND__* window);
+void SetMenuItemLabel(int menu, int item, const std::string& text);
+// The label of an item; empty if there is no such menu or item.
+std::string GetMenuItemLabel(int menu, int item);
+
+// --- Tray icon ------------------------------------------------------------------------------
+// Puts an icon in the notification area, tied to `window`, which receives its mouse events as
+// TrayEvents. The layer owns `icon` from now on and destroys it with the tray icon. Returns nonzero
+// on success. The icon is added again after the taskbar has been re-created.
+int AddTrayIcon(int number, HWND__* window, HICON__* icon);
+// Sets the tooltip to the first 63 characters of `text`. Callable from a worker thread.
+void SetTrayToolTip(int number, const std::string& text);
+// The tooltip as last set (Windows-1251), empty if there is no such icon.
+std::string GetTrayToolTip(int number);
+// The first icon of the running program's file (resource 1), or nullptr. Read through the
+// UTF-16 path, so it works wherever the program is installed.
+HICON__* ExtractProgramIcon();
+
+// --- Message box ----------------------------------------------------------------------------
+// A modal message box; returns the button pressed (IDOK = 1, ...). While it is open the thread's
+// other visible, enabled top-level windows are disabled; its owner is the foreground window when
+// that belongs to this process. Window timers keep running while it is open. options are the
+// platform's MB_ flags (0x10: error icon, one OK button).
+int ShowMessageBox(const std::string& title, const std::string& text, int options);
+
+// --- Threads and process --------------------------------------------------------------------
+// Runs procedure(parameter) on a new thread; returns its thread number (nonzero) or 0 on failure.
+// The thread is never stopped or waited for by the layer.
+int StartThread(std::function<void(int)> procedure, int parameter);
+// The full path of the running program's file, Windows-1251 (at most 260 characters).
+std::string ProgramFilePath();
+// At program end: closes the started threads' handles (without stopping them), removes every tray
+// icon, closes a preference file left open, destroys every window with its widgets and every font.
+// A worker blocked in SetText is released. After it every call does nothing.
+void ShutdownWindowLayer();
+
+}  // namespace qx

@@ -1,0 +1,14 @@
+#pragma once
+// The program keeps every text as Windows-1251 bytes; the platform is spoken to in UTF-16. These
+// two conversions are the layer's edge, independent of the system's ANSI code page.
+
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+std::wstring WidenText(std::string_view cp1251);
+// Characters with no Windows-1251 form become '?'.
+std::string NarrowText(std::wstring_view utf16);
+
+}  // namespace qx
