@@ -1,0 +1,37 @@
+#include "automation/thermostat.h"
+
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+namespace {
+
+void SwitchOutlet(const AutomationHooks& hooks, int outlet, int state) {
+  SetState(outlet, state);
+  if (hooks.send_outlet_report) hooks.send_outlet_report();
+  if (hooks.refresh_tray_menu) hooks.refresh_tray_menu();
+}
+
+}  // namespace
+
+// The temperature is read afresh for every comparison: the sensor thread may publish a new
+// reading between them, exactly as a person watching the thermometer would see it change. It is
+// held as a plain int, so readings of 128 degrees and more compare as themselves and switch a
+// heater off rather than wrapping round to a negative value.
+void ApplyThermostat(const AutomationHooks& hooks) {
+  auto temperature = [&hooks] { return hooks.rounded_temperature ? hooks.rounded_temperature() : 0; };
+  for (int outlet = 1; outlet <= 4; ++outlet) {
+    if (GetState(kFirstThermostatEnable - 1 + outlet) != 1) continue;
+    const int on_field = kFirstBandWidget - 2 + 2 * outlet;
+    const int off_field = on_field + 1;
+    if (temperature() <= GetState(on_field) && temperature() <= GetState(off_field)) SwitchOutlet(hooks, outlet, 1);
+    if (temperature() >= GetState(on_field) && temperature() >= GetState(off_field)) SwitchOutlet(hooks, outlet, 0);
+  }
+}
+
+void EditThermostatBand(int widget, std::span<std::int8_t> table) {
+  if (widget < kFirstBandWidget || widget > kLastBandWidget) return;
+  const auto slot = static_cast<std::size_t>(widget - 66);
+  if (slot < table.size()) table[slot] = static_cast<std::int8_t>(GetState(widget));
+}
+
+}  // namespace qx
