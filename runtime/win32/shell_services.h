@@ -41,8 +41,9 @@ std::string GetMenuItemLabel(int menu, int item);
 
 // --- Tray icon ------------------------------------------------------------------------------
 // Puts an icon in the notification area, tied to `window`, which receives its mouse events as
-// TrayEvents. The layer owns `icon` from now on and destroys it with the tray icon. Returns nonzero
-// on success. The icon is added again after the taskbar has been re-created.
+// TrayEvents. The layer owns `icon` from now on (also when adding fails) and destroys it with the
+// tray icon. Returns 1 on success, 0 on failure. The icon is added again after the taskbar has
+// been re-created.
 int AddTrayIcon(int number, HWND__* window, HICON__* icon);
 // Sets the tooltip to the first 63 characters of `text`. Callable from a worker thread.
 void SetTrayToolTip(int number, const std::string& text);

@@ -1,0 +1,110 @@
+// The status bar: a common-controls status window along the bottom of a layer window, re-laid-out
+// by the window procedure whenever the window's size changes.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "runtime/win32/layer_state.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/text_encoding.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kMinimumHeight = 18;
+constexpr size_t kMaximumFields = 256;
+
+StatusBarRecord* FindStatusBar(int ref) {
+  LayerState* s = Layer();
+  return s ? s->status_bars.Find(ref) : nullptr;
+}
+
+LRESULT CALLBACK StatusBarSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR) {
+  if (msg == WM_NCDESTROY) {
+    // Gone with its window: forget the record without destroying the control a second time.
+    RemoveWindowSubclass(hwnd, StatusBarSubclassProc, id);
+    if (LayerState* s = Layer()) {
+      for (int ref : s->status_bars.References()) {
+        StatusBarRecord* bar = s->status_bars.Find(ref);
+        if (!bar || bar->bar.get() != hwnd) continue;
+        bar->bar.release();
+        s->status_bars.Erase(ref);
+        if (s->current_status_bar == ref) s->current_status_bar = kAnonymousNumber;
+      }
+    }
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace
+
+StatusBarRecord::~StatusBarRecord() = default;
+
+void RelayoutStatusBars(HWND owner) {
+  LayerState* s = Layer();
+  if (!s) return;
+  for (int ref : s->status_bars.References()) {
+    StatusBarRecord* bar = s->status_bars.Find(ref);
+    if (bar && bar->owner == owner) SendMessageW(bar->bar.get(), WM_SIZE, 0, 0);
+  }
+}
+
+int NewStatusBar(int number, HWND__* window) {
+  LayerState* s = EnsureLayer();
+  if (!s || number < kAnonymousNumber || !window || !IsWindow(window)) return kNoObject;
+  const HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
+                                   s->instance, nullptr);
+  if (!bar) return kNoObject;
+  SendMessageW(bar, SB_SETMINHEIGHT, kMinimumHeight, 0);
+  SendMessageW(bar, WM_SIZE, 0, 0);
+  SetWindowSubclass(bar, StatusBarSubclassProc, 1, 0);
+  auto record = std::make_unique<StatusBarRecord>();
+  record->owner = window;
+  record->bar.reset(bar);
+  const int ref = number == kAnonymousNumber ? s->status_bars.NextAnonymousRef() : number;
+  record->ref = ref;
+  s->status_bars.Store(number, std::move(record));
+  s->current_status_bar = ref;
+  return ref;
+}
+
+void AddStatusField(int width) {
+  StatusBarRecord* bar = FindStatusBar(Layer() ? Layer()->current_status_bar : kAnonymousNumber);
+  if (!bar || bar->right_edges.size() >= kMaximumFields) return;
+  const int left = bar->right_edges.empty() ? 0 : bar->right_edges.back();
+  bar->right_edges.push_back(left + width);
+  SendMessageW(bar->bar.get(), SB_SETPARTS, bar->right_edges.size(), reinterpret_cast<LPARAM>(bar->right_edges.data()));
+}
+
+void SetStatusText(int statusBar, int field, const std::string& text, int options) {
+  StatusBarRecord* bar = FindStatusBar(statusBar);
+  if (!bar || field < 0 || field > 255) return;
+  // The control centres the text after one tab and right-aligns it after two.
+  std::wstring shown;
+  if (options & kStatusCentred)
+    shown = L"\t";
+  else if (options & kStatusRight)
+    shown = L"\t\t";
+  shown += WidenText(text);
+  WPARAM how = static_cast<WPARAM>(field);
+  if (options & kStatusRaised) how |= SBT_POPOUT;
+  if (options & kStatusNoBorder) how |= SBT_NOBORDERS;
+  SendMessageW(bar->bar.get(), SB_SETTEXTW, how, reinterpret_cast<LPARAM>(shown.c_str()));
+}
+
+std::string GetStatusText(int statusBar, int field) {
+  StatusBarRecord* bar = FindStatusBar(statusBar);
+  if (!bar || field < 0 || field > 255) return {};
+  const LRESULT length = SendMessageW(bar->bar.get(), SB_GETTEXTLENGTHW, static_cast<WPARAM>(field), 0);
+  std::wstring text(static_cast<size_t>(LOWORD(length)) + 1, L'\0');
+  SendMessageW(bar->bar.get(), SB_GETTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcslen(text.c_str()));
+  const size_t start = text.find_first_not_of(L'\t');
+  return start == std::wstring::npos ? std::string() : NarrowText(text.substr(start));
+}
+
+}  // namespace qx

@@ -1,0 +1,161 @@
+// Tray icons. The shell delivers mouse notifications as messages sent to the owner window, which
+// GetMessage would never hand to the event loop; the window procedure therefore posts each one to
+// itself once more, and the posted copy becomes the TrayEvent (presses only). When Explorer
+// restarts it broadcasts "TaskbarCreated" and every icon has to be added again.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <memory>
+
+#include "runtime/text.h"
+#include "runtime/win32/layer_messages.h"
+#include "runtime/win32/layer_state.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/text_encoding.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kToolTipCharacters = 63;
+
+NOTIFYICONDATAW IconData(const TrayIconRecord& record) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = record.owner;
+  data.uID = static_cast<UINT>(record.ref);
+  return data;
+}
+
+bool AddToShell(TrayIconRecord& record) {
+  NOTIFYICONDATAW data = IconData(record);
+  data.uFlags = NIF_MESSAGE | NIF_ICON;
+  data.uCallbackMessage = kMsgTrayCallback;
+  data.hIcon = record.icon.get();
+  if (!record.tooltip.empty()) {
+    data.uFlags |= NIF_TIP;
+    lstrcpynW(data.szTip, WidenText(record.tooltip).c_str(), ARRAYSIZE(data.szTip));
+  }
+  record.shown = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+  return record.shown;
+}
+
+// A bitmap handed in as the icon is turned into an icon of the same picture.
+HICON IconFrom(HICON given) {
+  if (!given || GetObjectType(given) != OBJ_BITMAP) return given;
+  const HBITMAP bitmap = reinterpret_cast<HBITMAP>(given);
+  BITMAP info{};
+  GetObjectW(bitmap, sizeof(info), &info);
+  const HBITMAP mask = CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr);
+  ICONINFO icon{TRUE, 0, 0, mask, bitmap};
+  const HICON made = CreateIconIndirect(&icon);
+  if (mask) DeleteObject(mask);
+  DeleteObject(bitmap);
+  return made;
+}
+
+TrayIconRecord* FindTrayIcon(int ref) {
+  LayerState* s = Layer();
+  return s ? s->tray_icons.Find(ref) : nullptr;
+}
+
+}  // namespace
+
+TrayIconRecord::~TrayIconRecord() {
+  if (!shown) return;
+  NOTIFYICONDATAW data = IconData(*this);
+  Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+int AddTrayIcon(int number, HWND__* window, HICON__* icon) {
+  LayerState* s = EnsureLayer();
+  if (!s || number < kAnonymousNumber || !window || !IsWindow(window)) return 0;
+  if (number >= 0) s->tray_icons.Erase(number);
+  auto record = std::make_unique<TrayIconRecord>();
+  record->owner = window;
+  record->icon.reset(IconFrom(icon));
+  const int ref = number == kAnonymousNumber ? s->tray_icons.NextAnonymousRef() : number;
+  record->ref = ref;
+  if (!AddToShell(*record)) return 0;
+  s->tray_icons.Store(number, std::move(record));
+  return 1;
+}
+
+void SetTrayToolTipOnUiThread(int number, const std::string& text) {
+  TrayIconRecord* record = FindTrayIcon(number);
+  if (!record) return;
+  record->tooltip = Substring(text, 1, kToolTipCharacters);
+  NOTIFYICONDATAW data = IconData(*record);
+  data.uFlags = NIF_TIP;
+  lstrcpynW(data.szTip, WidenText(record->tooltip).c_str(), ARRAYSIZE(data.szTip));
+  Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+std::string GetTrayToolTip(int number) {
+  TrayIconRecord* record = FindTrayIcon(number);
+  return record ? record->tooltip : std::string();
+}
+
+HICON__* ExtractProgramIcon() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return nullptr;
+  path.resize(length);
+  const HICON icon = ExtractIconW(GetModuleHandleW(nullptr), path.c_str(), 0);
+  // 1 means "not a program or icon file"; no icon at all is null.
+  return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : nullptr;
+}
+
+void DestroyTrayIconsOf(HWND owner) {
+  LayerState* s = Layer();
+  if (!s) return;
+  for (int ref : s->tray_icons.References()) {
+    TrayIconRecord* record = s->tray_icons.Find(ref);
+    if (record && record->owner == owner) s->tray_icons.Erase(ref);
+  }
+}
+
+void ReAddTrayIcons(HWND owner) {
+  LayerState* s = Layer();
+  if (!s) return;
+  for (int ref : s->tray_icons.References()) {
+    TrayIconRecord* record = s->tray_icons.Find(ref);
+    if (record && record->owner == owner) AddToShell(*record);
+  }
+}
+
+void RepostTrayNotification(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+  PostMessageW(hwnd, kMsgTrayPosted, wparam, lparam);
+}
+
+void HandleTrayNotification(WPARAM wparam, LPARAM lparam) {
+  LayerState* s = Layer();
+  if (!s) return;
+  const int icon = static_cast<int>(static_cast<UINT>(wparam));
+  TrayIconRecord* record = s->tray_icons.Find(icon);
+  const int window = [&] {
+    WindowRecord* w = record ? FindWindowRecord(record->owner) : nullptr;
+    return w ? w->ref : -1;
+  }();
+  switch (LOWORD(lparam)) {
+    case WM_LBUTTONDOWN:
+      SetWorkingEvent(TrayEvent, icon, kTrayLeftPressed, window);
+      break;
+    case WM_RBUTTONDOWN:
+      SetWorkingEvent(TrayEvent, icon, kTrayRightPressed, window);
+      break;
+    case WM_LBUTTONDBLCLK:
+      SetWorkingEvent(TrayEvent, icon, kTrayLeftDoubleClick, window);
+      break;
+    case WM_RBUTTONDBLCLK:
+      SetWorkingEvent(TrayEvent, icon, kTrayRightDoubleClick, window);
+      break;
+    default:
+      s->working.code = 0;  // movement and releases are no TrayEvent
+      break;
+  }
+}
+
+}  // namespace qx

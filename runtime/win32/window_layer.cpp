@@ -1,0 +1,472 @@
+// Windows and the event model. See window_layer.h for the model; the notes here are about how the
+// platform's messages become the program's events.
+//
+// All layer windows share one window procedure. A message dispatched to it either queues a window
+// event (close request, move, size, activation, background erase) on the pending queue, or sets
+// the working event (widget, menu, tray, timer), which WaitForEvent returns once that dispatch is
+// over. Panel pages are windows of their own; what the widgets on them report is handled as if the
+// top-level window had received it.
+//
+// The working event is cleared before every dispatch, so an event can only come from the message
+// WaitForEvent itself dispatched; changes the program makes between waits (a SetText that makes an
+// edit box report a change) and worker requests run inside GetMessage raise nothing stray.
+
+#include "runtime/win32/window_layer.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "runtime/win32/layer_messages.h"
+#include "runtime/win32/layer_state.h"
+#include "runtime/win32/text_encoding.h"
+
+namespace qx {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"QuellarotixWindow";
+constexpr wchar_t kContainerClass[] = L"QuellarotixPage";
+constexpr wchar_t kDispatcherClass[] = L"QuellarotixDispatcher";
+
+std::unique_ptr<LayerState> g_state;
+
+// Windows left open when the process ends normally are released in order, not by the
+// destruction of static objects in whatever order it happens.
+struct ExitGuard {
+  ~ExitGuard() { ResetLayerState(); }
+} g_exit_guard;
+
+LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+bool RegisterLayerClasses(HINSTANCE instance) {
+  WNDCLASSEXW window{};
+  window.cbSize = sizeof(window);
+  window.style = CS_DBLCLKS;
+  window.lpfnWndProc = LayerWindowProc;
+  window.hInstance = instance;
+  window.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  if (!window.hIcon) window.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  window.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  window.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window.lpszClassName = kWindowClass;
+
+  WNDCLASSEXW page{};
+  page.cbSize = sizeof(page);
+  page.lpfnWndProc = ContainerProc;
+  page.hInstance = instance;
+  page.hCursor = window.hCursor;
+  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  page.lpszClassName = kContainerClass;
+
+  WNDCLASSEXW dispatcher{};
+  dispatcher.cbSize = sizeof(dispatcher);
+  dispatcher.lpfnWndProc = DispatcherProc;
+  dispatcher.hInstance = instance;
+  dispatcher.lpszClassName = kDispatcherClass;
+
+  for (const WNDCLASSEXW* cls : {&window, &page, &dispatcher}) {
+    if (!RegisterClassExW(cls) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  }
+  return true;
+}
+
+bool TakesFocus(HWND control) {
+  if (!control || !IsWindowVisible(control)) return false;
+  if (!(GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP)) return false;
+  // A hidden or disabled Panel page disables everything on it.
+  for (HWND h = control; h; h = GetParent(h)) {
+    if (!IsWindowEnabled(h)) return false;
+    if (!(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return true;
+}
+
+// Tab and Shift+Tab: the next (previous) widget of the window that can take the focus, in
+// creation order, wrapping around.
+void MoveFocus(const WindowRecord& window, int direction) {
+  LayerState* s = Layer();
+  std::vector<WidgetRecord*> order;
+  for (int ref : s->widgets.References()) {
+    WidgetRecord* w = s->widgets.Find(ref);
+    if (w && w->window == window.ref && TakesFocus(w->control.get())) order.push_back(w);
+  }
+  if (order.empty()) return;
+  std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->sequence < b->sequence; });
+  const HWND focus = GetFocus();
+  int current = -1;
+  for (size_t i = 0; i < order.size(); ++i) {
+    const HWND c = order[i]->control.get();
+    if (focus && (focus == c || IsChild(c, focus))) current = static_cast<int>(i);
+  }
+  const int count = static_cast<int>(order.size());
+  int next;
+  if (current < 0) {
+    next = direction > 0 ? 0 : count - 1;
+  } else {
+    next = ((current + direction) % count + count) % count;
+  }
+  const HWND target = order[static_cast<size_t>(next)]->control.get();
+  SetFocus(target);
+  wchar_t cls[16] = {};
+  GetClassNameW(target, cls, 16);
+  if (lstrcmpiW(cls, L"Edit") == 0) SendMessageW(target, EM_SETSEL, 0, -1);
+}
+
+LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  LayerState* s = Layer();
+  WindowRecord* window = s ? FindWindowRecord(hwnd) : nullptr;
+  if (!window) return DefWindowProcW(hwnd, msg, wparam, lparam);
+  const int ref = window->ref;
+  if (msg == s->taskbar_created && msg != 0) {
+    ReAddTrayIcons(hwnd);
+    return 0;
+  }
+  LRESULT result = 0;
+  if (HandleWidgetMessage(hwnd, msg, wparam, lparam, result)) return result;
+
+  switch (msg) {
+    case WM_CLOSE:
+      QueueWindowEvent(CloseEvent, ref);
+      return 0;
+    case WM_MOVE:
+      QueueWindowEvent(WindowMovedEvent, ref);
+      break;
+    case WM_SIZE:
+      if (wparam == SIZE_MINIMIZED) {
+        window->minimized_or_maximized = true;
+        QueueWindowEvent(MinimizeEvent, ref);
+      } else if (wparam == SIZE_MAXIMIZED) {
+        window->minimized_or_maximized = true;
+        QueueWindowEvent(WindowMaximizedEvent, ref);
+        QueueWindowEvent(WindowSizedEvent, ref);
+      } else if (wparam == SIZE_RESTORED) {
+        if (window->minimized_or_maximized) {
+          window->minimized_or_maximized = false;
+          QueueWindowEvent(WindowRestoredEvent, ref);
+        }
+        QueueWindowEvent(WindowSizedEvent, ref);
+      } else {
+        QueueWindowEvent(WindowSizedEvent, ref);
+      }
+      RelayoutStatusBars(hwnd);
+      break;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) QueueWindowEvent(WindowActivatedEvent, ref);
+      break;
+    case WM_ERASEBKGND:
+      QueueWindowEvent(WindowRepaintedEvent, ref);
+      break;
+    case WM_COMMAND:
+      if (lparam == 0) {
+        const WORD id = LOWORD(wparam);
+        if (HIWORD(wparam) == 1 && (id == kCommandNextWidget || id == kCommandPreviousWidget)) {
+          MoveFocus(*window, id == kCommandNextWidget ? 1 : -1);
+        } else {
+          SetWorkingEvent(MenuEvent, id, -1, ref);
+        }
+        return 0;
+      }
+      break;
+    case WM_TIMER:
+      // Only timers without a callback get here; DispatchMessage calls a callback directly.
+      SetWorkingEvent(TimerTickEvent, static_cast<int>(wparam), -1, ref);
+      return 0;
+    case kMsgWidgetEvent:
+      SetWorkingEvent(GadgetEvent, static_cast<int>(wparam), static_cast<int>(lparam), ref);
+      return 0;
+    case kMsgTrayCallback:
+      RepostTrayNotification(hwnd, wparam, lparam);
+      return 0;
+    case kMsgTrayPosted:
+      HandleTrayNotification(wparam, lparam);
+      return 0;
+    case WM_NCDESTROY: {
+      // Destroyed from outside the layer: forget the record (its widgets went with the window).
+      std::unique_ptr<WindowRecord> gone = s->windows.Take(ref);
+      if (gone) gone->hwnd.release();
+      gone.reset();
+      break;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = 0;
+  if (Layer() && HandleWidgetMessage(hwnd, msg, wparam, lparam, result)) return result;
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kMsgRunWorkerRequests) {
+    RunWorkerRequests();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+WindowRecord* FindWindowByRef(int ref) {
+  LayerState* s = Layer();
+  return s ? s->windows.Find(ref) : nullptr;
+}
+
+bool TranslateWithAccelerators(MSG& msg) {
+  const HWND active = GetActiveWindow();
+  WindowRecord* window = active ? FindWindowRecord(active) : nullptr;
+  return window && window->accelerators && TranslateAcceleratorW(active, window->accelerators.get(), &msg);
+}
+
+}  // namespace
+
+LayerState* Layer() {
+  if (!g_state || g_state->ui_thread != GetCurrentThreadId()) return nullptr;
+  return g_state.get();
+}
+
+LayerState* EnsureLayer() {
+  if (g_state) return Layer();
+  auto state = std::make_unique<LayerState>();
+  state->ui_thread = GetCurrentThreadId();
+  state->instance = GetModuleHandleW(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (!RegisterLayerClasses(state->instance)) return nullptr;
+  state->taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+  state->dispatcher.reset(
+      CreateWindowExW(0, kDispatcherClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, state->instance, nullptr));
+  if (!state->dispatcher) return nullptr;
+  g_state = std::move(state);
+  AcceptWorkerRequests(g_state->ui_thread, g_state->dispatcher.get());
+  return g_state.get();
+}
+
+bool InitWindowLayer() {
+  return EnsureLayer() != nullptr;
+}
+
+void ResetLayerState() {
+  if (!g_state || g_state->ui_thread != GetCurrentThreadId()) return;
+  CancelWorkerRequests();
+  LayerState* s = g_state.get();
+  s->tray_icons.Clear();
+  s->windows.Clear();
+  s->widgets.Clear();  // widgets whose window was gone already
+  s->status_bars.Clear();
+  s->menus.Clear();
+  s->fonts.Clear();
+  s->dispatcher.reset();
+  // Sent requests that were on their way are answered now that nothing is left to change.
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  std::unique_ptr<LayerState> gone = std::move(g_state);
+  gone.reset();
+}
+
+WindowRecord* FindWindowRecord(HWND hwnd) {
+  LayerState* s = Layer();
+  if (!s || !hwnd) return nullptr;
+  for (int ref : s->windows.References()) {
+    WindowRecord* w = s->windows.Find(ref);
+    if (w && w->hwnd.get() == hwnd) return w;
+  }
+  return nullptr;
+}
+
+WindowRecord::~WindowRecord() {
+  LayerState* s = Layer();
+  if (!s) return;
+  DestroyWidgetsOfWindow(ref);
+  DestroyTrayIconsOf(hwnd.get());
+  if (s->current_list_window == ref) s->current_list_window = kAnonymousNumber;
+}
+
+void SetWorkingEvent(int code, int object, int type, int window) {
+  LayerState* s = Layer();
+  if (!s || s->suppress_events > 0) return;
+  s->working.code = code;
+  s->working.object = object;
+  s->working.type = type;
+  s->working.window = window;
+}
+
+void QueueWindowEvent(int code, int window) {
+  LayerState* s = Layer();
+  if (!s) return;
+  if (!s->pending.empty() && s->pending.back() == std::make_pair(code, window)) return;
+  s->pending.emplace_back(code, window);
+}
+
+int NewWindow(int number, int x, int y, int width, int height, const std::string& title, int options) {
+  LayerState* s = EnsureLayer();
+  if (!s || number < kAnonymousNumber) return kNoObject;
+  if (number >= 0) s->windows.Erase(number);
+
+  constexpr DWORD kLayerBits = kWindowCentred | kWindowCentredOnActive | kWindowNoWidgetList | kWindowHidden;
+  const DWORD opts = static_cast<DWORD>(options);
+  DWORD style = opts & ~kLayerBits & ~static_cast<DWORD>(WS_CHILD | WS_POPUP);
+  if ((opts & ~kLayerBits) == 0) style |= WS_CAPTION;
+  RECT outer{0, 0, width, height};
+  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  int outer_width = outer.right - outer.left;
+  int outer_height = outer.bottom - outer.top;
+  if (opts & (kWindowCentred | kWindowCentredOnActive)) {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const HWND active = GetActiveWindow();
+    if ((opts & kWindowCentredOnActive) && !(opts & kWindowCentred) && active) GetWindowRect(active, &area);
+    const int area_width = area.right - area.left;
+    const int area_height = area.bottom - area.top;
+    if (opts & kWindowCentred) {
+      outer_width = std::min(outer_width, area_width);
+      outer_height = std::min(outer_height, area_height);
+    }
+    x = area.left + (area_width - outer_width) / 2;
+    y = area.top + (area_height - outer_height) / 2;
+  }
+  const HWND hwnd = CreateWindowExW(0, kWindowClass, WidenText(title).c_str(), style, x, y, outer_width, outer_height,
+                                    nullptr, nullptr, s->instance, nullptr);
+  if (!hwnd) return kNoObject;
+
+  auto record = std::make_unique<WindowRecord>();
+  record->hwnd.reset(hwnd);
+  ACCEL keys[2] = {{FVIRTKEY, VK_TAB, kCommandNextWidget}, {FVIRTKEY | FSHIFT, VK_TAB, kCommandPreviousWidget}};
+  record->accelerators.reset(CreateAcceleratorTableW(keys, 2));
+  const int ref = number == kAnonymousNumber ? s->windows.NextAnonymousRef() : number;
+  record->ref = ref;
+  if (!(opts & kWindowNoWidgetList)) {
+    record->has_widget_list = true;
+    record->list.container = hwnd;
+    record->list.default_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    s->current_list_window = ref;
+  }
+  s->windows.Store(number, std::move(record));
+  if (!(opts & kWindowHidden)) ShowWindow(hwnd, SW_SHOWNORMAL);
+  return ref;
+}
+
+void SetTopmost(int window, int on) {
+  WindowRecord* w = FindWindowByRef(window);
+  if (!w) return;
+  SetWindowPos(w->hwnd.get(), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void SetWindowHidden(int window, int hidden) {
+  WindowRecord* w = FindWindowByRef(window);
+  if (!w) return;
+  const HWND hwnd = w->hwnd.get();
+  if (hidden) {
+    if (HWND owner = GetWindow(hwnd, GW_OWNER)) SetActiveWindow(owner);
+    ShowWindow(hwnd, SW_HIDE);
+  } else if (IsZoomed(hwnd)) {
+    ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+  } else if (IsIconic(hwnd)) {
+    ShowWindow(hwnd, SW_SHOWMINIMIZED);
+  } else {
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+  }
+}
+
+void ChangeWindowState(int window, int state) {
+  WindowRecord* w = FindWindowByRef(window);
+  if (!w) return;
+  switch (state) {
+    case kWindowStateNormal:
+      ShowWindow(w->hwnd.get(), SW_RESTORE);
+      break;
+    case kWindowStateMaximized:
+      ShowWindow(w->hwnd.get(), SW_SHOWMAXIMIZED);
+      break;
+    case kWindowStateMinimized:
+      ShowWindow(w->hwnd.get(), SW_MINIMIZE);
+      break;
+    default:
+      break;
+  }
+}
+
+void ActivateWindow(int window) {
+  WindowRecord* w = FindWindowByRef(window);
+  if (w) SetActiveWindow(w->hwnd.get());
+}
+
+HWND__* NativeWindowHandle(int window) {
+  WindowRecord* w = FindWindowByRef(window);
+  return w ? w->hwnd.get() : nullptr;
+}
+
+int WaitForEvent() {
+  LayerState* s = Layer();
+  if (s) {
+    s->working.type = -1;
+    if (!s->pending.empty()) {
+      const auto [code, window] = s->pending.front();
+      s->pending.pop_front();
+      s->working.window = window;
+      s->snapshot = s->working;
+      s->snapshot.code = code;
+      return code;
+    }
+  }
+  MSG msg{};
+  const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == -1) return 0;
+  s = Layer();
+  if (s) s->working.code = 0;
+  if (!TranslateWithAccelerators(msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  // A timer callback run by this dispatch may have shut the layer down.
+  s = Layer();
+  int result = static_cast<int>(msg.message);
+  if (!s) return result;
+  if (s->working.code != 0) {
+    result = s->working.code;
+    s->working.code = 0;
+  } else {
+    s->working.wparam = msg.wParam;
+    s->working.lparam = msg.lParam;
+  }
+  s->snapshot = s->working;
+  s->snapshot.code = result;
+  return result;
+}
+
+int CurrentEventType() {
+  LayerState* s = Layer();
+  return s ? s->snapshot.type : -1;
+}
+
+int CurrentEventWidget() {
+  LayerState* s = Layer();
+  return s ? s->snapshot.object : 0;
+}
+
+int CurrentEventMenuItem() {
+  return CurrentEventWidget();
+}
+
+int CurrentEventWindow() {
+  LayerState* s = Layer();
+  return s ? s->snapshot.window : -1;
+}
+
+HWND PageContainerCreate(HWND panel, int x, int y, int width, int height);
+HWND PageContainerCreate(HWND panel, int x, int y, int width, int height) {
+  LayerState* s = Layer();
+  if (!s) return nullptr;
+  return CreateWindowExW(WS_EX_CONTROLPARENT, kContainerClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_DISABLED, x, y,
+                         width, height, panel, nullptr, s->instance, nullptr);
+}
+
+}  // namespace qx

@@ -1,0 +1,149 @@
+// Text changes from worker threads.
+//
+// Only the user-interface thread ever touches a control or a layer record. A worker that calls
+// SetText or SetTrayToolTip puts a request (on its own stack) into a queue guarded by a mutex,
+// nudges the user-interface thread with SendNotifyMessage to the layer's message-only dispatcher
+// window, and waits on a condition variable until its request is marked done.
+//
+// SendNotifyMessage to another thread's window returns at once, and the message is delivered as a
+// sent message: the user-interface thread runs it whenever it looks at its message queue -- inside
+// WaitForEvent's GetMessage, and inside the modal loops of the message box, the popup menu and
+// window moves -- without it ever reaching the event loop as a message of its own. There the queue
+// is drained: each request's widget is looked up by number at that moment, on that thread, so a
+// widget destroyed and created again under the same number is either the old one (still alive) or
+// the new one, never a destroyed control.
+//
+// Shutdown: ShutdownWindowLayer first stops accepting requests and marks every queued one done
+// before it destroys anything, so no worker is left waiting; a later request is refused at once.
+// The user-interface thread never waits for a worker, so the two cannot deadlock. A request being
+// carried out is not in the queue, and its worker keeps waiting until the user-interface thread
+// has finished with it, so the request never outlives its use.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "runtime/win32/layer_messages.h"
+#include "runtime/win32/layer_state.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+
+namespace {
+
+struct Request {
+  enum class Kind { kWidgetText, kTrayToolTip } kind;
+  int target;
+  std::string text;
+  bool done = false;  // guarded by g_mutex
+};
+
+std::mutex g_mutex;
+std::condition_variable g_done;
+std::deque<Request*> g_queue;  // guarded by g_mutex
+bool g_accepting = false;      // guarded by g_mutex
+HWND g_dispatcher = nullptr;   // guarded by g_mutex
+std::atomic<DWORD> g_ui_thread{0};
+
+void RunOnUiThread(Request& request) {
+  std::unique_lock lock(g_mutex);
+  if (!g_accepting) return;
+  g_queue.push_back(&request);
+  const HWND dispatcher = g_dispatcher;
+  lock.unlock();
+  const bool nudged = SendNotifyMessageW(dispatcher, kMsgRunWorkerRequests, 0, 0) != FALSE;
+  lock.lock();
+  if (!nudged) {
+    // The dispatcher is gone: a request still queued will never be taken, so withdraw it. One
+    // already taken is finished (or was cancelled) and marked done below.
+    auto it = std::find(g_queue.begin(), g_queue.end(), &request);
+    if (it != g_queue.end()) {
+      g_queue.erase(it);
+      return;
+    }
+  }
+  g_done.wait(lock, [&] { return request.done; });
+}
+
+}  // namespace
+
+bool IsUiThread() {
+  return g_ui_thread.load() == GetCurrentThreadId();
+}
+
+void AcceptWorkerRequests(DWORD ui_thread, HWND dispatcher) {
+  std::lock_guard lock(g_mutex);
+  g_accepting = true;
+  g_dispatcher = dispatcher;
+  g_ui_thread.store(ui_thread);
+}
+
+void CancelWorkerRequests() {
+  {
+    std::lock_guard lock(g_mutex);
+    g_accepting = false;
+    g_dispatcher = nullptr;
+    for (Request* request : g_queue) request->done = true;
+    g_queue.clear();
+    g_ui_thread.store(0);
+  }
+  g_done.notify_all();
+}
+
+void RunWorkerRequests() {
+  LayerState* s = Layer();
+  for (;;) {
+    Request* request = nullptr;
+    Request::Kind kind;
+    int target = 0;
+    std::string text;
+    {
+      std::lock_guard lock(g_mutex);
+      if (g_queue.empty()) return;
+      request = g_queue.front();
+      g_queue.pop_front();
+      kind = request->kind;
+      target = request->target;
+      text = request->text;
+    }
+    // What a worker changes is not the user's doing: it raises no event.
+    if (s) ++s->suppress_events;
+    if (kind == Request::Kind::kWidgetText) {
+      SetTextOnUiThread(target, text);
+    } else {
+      SetTrayToolTipOnUiThread(target, text);
+    }
+    if ((s = Layer())) --s->suppress_events;
+    {
+      std::lock_guard lock(g_mutex);
+      request->done = true;
+    }
+    g_done.notify_all();
+  }
+}
+
+void SetText(int widget, const std::string& text) {
+  if (IsUiThread()) {
+    SetTextOnUiThread(widget, text);
+    return;
+  }
+  Request request{Request::Kind::kWidgetText, widget, text};
+  RunOnUiThread(request);
+}
+
+void SetTrayToolTip(int number, const std::string& text) {
+  if (IsUiThread()) {
+    SetTrayToolTipOnUiThread(number, text);
+    return;
+  }
+  Request request{Request::Kind::kTrayToolTip, number, text};
+  RunOnUiThread(request);
+}
+
+}  // namespace qx
