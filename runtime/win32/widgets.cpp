@@ -184,20 +184,20 @@ bool ParseWholeNumber(const std::wstring& text, int& value) {
 }
 
 void SetComboClosedHeight(HWND combo, int height) {
-  // The closed box's height follows the item height of its selection field; adjust that until
-  // the box is exactly as tall as asked (one correction normally suffices).
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    COMBOBOXINFO info{};
-    info.cbSize = sizeof(info);
+  // The closed box's height follows the item height of its selection field. How the two relate
+  // differs between platform versions, so step the item height until the box is as tall as asked.
+  auto closed_height = [combo] {
     RECT rect{};
     GetWindowRect(combo, &rect);
-    if (GetComboBoxInfo(combo, &info) && info.hwndList && IsWindowVisible(info.hwndList)) return;
-    const int current = rect.bottom - rect.top;
-    if (current == height) return;
-    const int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    const int wanted = item + (height - current);
-    if (wanted < 1) return;
-    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+    return static_cast<int>(rect.bottom - rect.top);
+  };
+  int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  int current = closed_height();
+  for (int attempt = 0; attempt < 4 && current != height; ++attempt) {
+    item += height - current;
+    if (item < 1) return;
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+    current = closed_height();
   }
 }
 
@@ -411,6 +411,8 @@ int NewSpinField(int number, int x, int y, int width, int height, int minimum, i
   SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
   SendMessageW(arrows, UDM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
   SendMessageW(arrows, UDM_SETPOS32, 0, 0);
+  // Some versions of the control widen themselves when created; the arrows are half the height.
+  SetWindowPos(arrows, nullptr, x + width - arrows_width, y, arrows_width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   auto record = std::make_unique<WidgetRecord>();
   record->kind = WidgetKind::kSpinField;
   record->control = std::move(edit_owner);
