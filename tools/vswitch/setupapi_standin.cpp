@@ -1,12 +1,13 @@
 // Stand-in setupapi.dll: lists the interfaces of the virtual SwitchUnit's InterfaceTable as HID
 // device interfaces, and answers the platform's own queries (monitors, display adapters) with
-// "no devices". Built without the C++ library; every set lives on the process heap so a set made
+// "no devices". Built without exceptions or RTTI; every set lives on the process heap so a set made
 // by one copy of this DLL can be read and destroyed by another (the variant DLLs of the tests).
 
 // Our definitions are the exports, not imports.
 #define _SETUPAPI_
-#include <setupapi.h>
 #include <windows.h>
+// (after windows.h, which it needs)
+#include <setupapi.h>
 
 #include <cstddef>
 
