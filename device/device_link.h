@@ -1,0 +1,71 @@
+#pragma once
+// The device link's state: the presence seen last, the device handles, the sensor reader and the
+// no-device message box. The program has one (ProgramDeviceLink) for its whole run and reaches it
+// through the free procedures of presence_monitor.h, outlet_report.h and sensor_thread.h; tests
+// make their own, so each starts clean.
+
+#include <cstdint>
+#include <string>
+
+#include "device/device_handle.h"
+#include "device/sensor_thread.h"
+
+namespace qx {
+
+// The SwitchUnit: any release number.
+inline constexpr std::uint16_t kSwitchUnitVendorId = 0xAAAA;
+inline constexpr std::uint16_t kSwitchUnitProductId = 0xEF02;
+
+// Where the device link shows what it knows (numbers of the program's windows and widgets).
+inline constexpr int kDeviceStatusBar = 0;  // field 0: connected or not
+inline constexpr int kDeviceStatusField = 0;
+inline constexpr int kMainPanel = 0;         // the selected page's tab on removal
+inline constexpr int kTemperatureField = 9;  // first page
+inline constexpr int kThermostatTemperatureLabel = 101;
+inline constexpr int kThermometerField = 103;  // the Thermometer window
+inline constexpr int kDeviceTrayIcon = 1;
+
+// Shows an accepted reading in widget 9, widget 101, the tray tooltip and widget 103, in this order.
+void ShowTemperatureEverywhere(const std::string& text);
+
+class DeviceLink {
+ public:
+  // The sensor reader shows its readings with ShowTemperatureEverywhere.
+  DeviceLink();
+  // The same with another display for the readings (tests).
+  explicit DeviceLink(SensorReader::Display display);
+  ~DeviceLink();
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  // Runs every presence period: opens the handles when the SwitchUnit arrives, closes them when it
+  // leaves, and says so in the status bar (and, on removal, "OFF" in the temperature places).
+  void CheckDevicePresence();
+  // Sends the four outlet check boxes (widgets 1-4) as one report, or tells the user that there
+  // is no device -- with at most one such box open at a time.
+  void SendOutletReport();
+
+  SensorReader& sensor() { return sensor_; }
+  int RoundedTemperature() const { return sensor_.RoundedTemperature(); }
+
+  // What the monitor holds, for tests.
+  bool LastPresence() const { return last_presence_; }
+  bool HasControlHandle() const { return static_cast<bool>(control_); }
+  bool HasAuxHandle() const { return static_cast<bool>(aux_); }
+  // Whether the monitor has given the reader a handle (the reader lets go of it soon after Detach).
+  bool HasSensorHandle() const { return sensor_attached_; }
+  bool IsNoDeviceBoxOpen() const { return no_device_box_open_; }
+
+ private:
+  bool last_presence_ = false;
+  DeviceHandle control_;  // outlet reports
+  DeviceHandle aux_;      // opened and closed with the others; carries nothing
+  bool sensor_attached_ = false;
+  bool no_device_box_open_ = false;
+  SensorReader sensor_;
+};
+
+// The program's device link.
+DeviceLink& ProgramDeviceLink();
+
+}  // namespace qx

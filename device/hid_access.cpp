@@ -1,0 +1,159 @@
+#include "device/hid_access.h"
+
+#include <windows.h>
+// (after windows.h, which they need)
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+namespace {
+
+// The run-time-loaded entry points, looked up by name at every call.
+using HidGetHidGuidProc = void(WINAPI*)(GUID*);
+using HidGetAttributesProc = BOOLEAN(WINAPI*)(HANDLE, PHIDD_ATTRIBUTES);
+using EnumDeviceInterfacesProc = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD,
+                                               PSP_DEVICE_INTERFACE_DATA);
+using GetInterfaceDetailProc = BOOL(WINAPI*)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_A,
+                                             DWORD, PDWORD, PSP_DEVINFO_DATA);
+
+// A device path longer than this is not one; a size query that asks for more is passed over.
+constexpr DWORD kMaxDetailSize = 32 * 1024;
+
+// The layer's only state. Written before the user-interface loop and the sensor thread start,
+// emptied after the loop has ended.
+struct HidLibrarySlots {
+  HMODULE hid = nullptr;
+  HMODULE setupapi = nullptr;
+};
+
+HidLibrarySlots g_libraries;
+
+template <typename Proc>
+Proc EntryPoint(HMODULE library, const char* name) {
+  if (!library) return nullptr;
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// The path of one listed interface, or empty when it cannot be had: a missing entry point, a size
+// query that answers 0 (or nonsense), or no memory. Nothing is written into a buffer we did not get.
+std::string InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interface_data) {
+  const auto detail = EntryPoint<GetInterfaceDetailProc>(g_libraries.setupapi, "SetupDiGetDeviceInterfaceDetailA");
+  if (!detail) return {};
+  DWORD required = 0;
+  detail(set, interface_data, nullptr, 0, &required, nullptr);
+  constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+  if (required <= kPathOffset || required > kMaxDetailSize) return {};
+  std::vector<unsigned char> buffer(required);  // zero-filled
+  auto* record = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+  record->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+  detail(set, interface_data, record, required, nullptr, nullptr);
+  const char* path = record->DevicePath;
+  std::size_t length = 0;
+  while (length < required - kPathOffset && path[length] != '\0') ++length;
+  return std::string(path, length);
+}
+
+enum class SearchFor { kPresence, kHandle };
+
+// Runs one search; returns the open handle of the first match (kHandle), a non-null marker for a
+// match (kPresence), or null.
+HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode, DeviceIo io) {
+  GUID hid_class{};
+  if (const auto get_guid = EntryPoint<HidGetHidGuidProc>(g_libraries.hid, "HidD_GetHidGuid")) get_guid(&hid_class);
+
+  HDEVINFO set = SetupDiGetClassDevsA(&hid_class, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE || set == nullptr) return nullptr;
+
+  SP_DEVICE_INTERFACE_DATA interface_data{};
+  interface_data.cbSize = sizeof interface_data;
+  HANDLE found = nullptr;
+  for (DWORD index = 0; index < kMaxHidInterfaces; ++index) {
+    const auto enumerate = EntryPoint<EnumDeviceInterfacesProc>(g_libraries.setupapi, "SetupDiEnumDeviceInterfaces");
+    if (!enumerate || !enumerate(set, nullptr, &hid_class, index, &interface_data)) break;
+
+    const std::string path = InterfacePath(set, &interface_data);
+    if (path.empty()) continue;
+
+    HANDLE candidate;
+    if (mode == SearchFor::kPresence) {
+      candidate = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    } else {
+      SECURITY_ATTRIBUTES security{};
+      security.nLength = sizeof security;
+      security.lpSecurityDescriptor = nullptr;
+      security.bInheritHandle = TRUE;
+      candidate = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                              OPEN_EXISTING, io == DeviceIo::kOverlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    }
+    DeviceHandle handle(candidate);
+    if (!handle) continue;
+
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (const auto get_attributes = EntryPoint<HidGetAttributesProc>(g_libraries.hid, "HidD_GetAttributes")) {
+      get_attributes(handle.get(), &attributes);
+    }
+    if (mode == SearchFor::kPresence) handle.reset();
+
+    if (attributes.VendorID == vendor_id && attributes.ProductID == product_id) {
+      found = mode == SearchFor::kPresence ? INVALID_HANDLE_VALUE : handle.release();
+      break;
+    }
+    // no match: the handle closes here
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return found;
+}
+
+}  // namespace
+
+void LoadHidLibraries() {
+  LoadHidLibraries("hid.dll", "setupapi.dll");
+}
+
+void LoadHidLibraries(const char* hid_library, const char* setupapi_library) {
+  UnloadHidLibraries();
+  g_libraries.hid = LoadLibraryA(hid_library);
+  g_libraries.setupapi = LoadLibraryA(setupapi_library);
+}
+
+void UnloadHidLibraries() {
+  if (g_libraries.hid) FreeLibrary(g_libraries.hid);
+  if (g_libraries.setupapi) FreeLibrary(g_libraries.setupapi);
+  g_libraries = {};
+}
+
+bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
+  return Search(vendor_id, product_id, SearchFor::kPresence, DeviceIo::kSynchronous) != nullptr;
+}
+
+DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io) {
+  return DeviceHandle(Search(vendor_id, product_id, SearchFor::kHandle, io));
+}
+
+void CloseDevice(DeviceHandle& handle) {
+  handle.reset();
+}
+
+int WriteReport(const DeviceHandle& handle, const void* buffer, int length) {
+  if (!handle || !buffer || length <= 0) return 0;
+  DWORD written = 0;
+  WriteFile(handle.get(), buffer, static_cast<DWORD>(length), &written, nullptr);
+  return static_cast<int>(written);
+}
+
+int ReadReport(const DeviceHandle& handle, void* buffer, int length) {
+  if (!handle || !buffer || length <= 0) return 0;
+  DWORD read = 0;
+  ReadFile(handle.get(), buffer, static_cast<DWORD>(length), &read, nullptr);
+  return static_cast<int>(read);
+}
+
+}  // namespace qx

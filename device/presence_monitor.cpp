@@ -1,0 +1,52 @@
+#include "device/presence_monitor.h"
+
+#include "device/hid_access.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+
+namespace {
+
+// Windows-1251.
+constexpr char kConnectedText[] = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  // "USB подключен"
+constexpr char kDisconnectedText[] = "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED";   // "USB отключен"
+constexpr char kOffText[] = "OFF";
+
+}  // namespace
+
+// Only a change of presence does anything: while the device stays listed a failed open is not
+// retried, and a pull and re-plug between two checks goes unnoticed (the old handles then fail
+// until a later check sees the device gone).
+void DeviceLink::CheckDevicePresence() {
+  const bool present = IsDevicePresent(kSwitchUnitVendorId, kSwitchUnitProductId);
+  if (present == last_presence_) return;
+  last_presence_ = present;
+  if (present) {
+    CloseDevice(aux_);
+    CloseDevice(control_);
+    control_ = OpenDevice(kSwitchUnitVendorId, kSwitchUnitProductId);
+    aux_ = OpenDevice(kSwitchUnitVendorId, kSwitchUnitProductId);
+    // The reader closes the handle it had and takes this one (overlapped, so it can cancel).
+    DeviceHandle sensor = OpenDevice(kSwitchUnitVendorId, kSwitchUnitProductId, DeviceIo::kOverlapped);
+    sensor_attached_ = static_cast<bool>(sensor);
+    sensor_.Attach(std::move(sensor));
+    SetStatusText(kDeviceStatusBar, kDeviceStatusField, kConnectedText, kStatusCentred);
+    return;
+  }
+  CloseDevice(aux_);
+  CloseDevice(control_);
+  sensor_.Detach();
+  sensor_attached_ = false;
+  SetStatusText(kDeviceStatusBar, kDeviceStatusField, kDisconnectedText, kStatusCentred);
+  SetText(kMainPanel, kDisconnectedText);
+  SetText(kTemperatureField, kOffText);
+  SetTrayToolTip(kDeviceTrayIcon, kOffText);
+  SetText(kThermostatTemperatureLabel, kOffText);
+}
+
+void CheckDevicePresence() {
+  ProgramDeviceLink().CheckDevicePresence();
+}
+
+}  // namespace qx

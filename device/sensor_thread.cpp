@@ -1,0 +1,198 @@
+// The sensor thread.
+//
+// Each pass reads one temperature report (it waits until the device sends one), converts it,
+// and when the reading is accepted shows it in the four places and keeps it rounded for the
+// thermostat; then it pauses 100 ms. Without a device handle a pass only pauses.
+//
+// Sharing the handle with the presence monitor. The monitor learns on the user-interface thread
+// that the device came or went, while this thread may be blocked in a read that no report will
+// ever end. So the reader owns its handle outright and nobody else touches it:
+//   - The monitor never closes the reader's handle. It posts a request into a one-slot mailbox
+//     (an atomic pointer: empty, "detach", or a new handle) and sets the wake event. That is all
+//     it does, so the user-interface thread never waits for this thread.
+//   - The handle is opened for overlapped I/O. The reader waits for its read or for the wake
+//     event; on a wake it cancels its own read (CancelIoEx), waits for the cancellation to finish,
+//     and only then closes the handle and takes the new one. No read can run on a closed handle,
+//     or on a handle value the system has since given to something else, and a close never waits
+//     for a report.
+//   - A handle posted but not yet taken is closed by whoever replaces it: the monitor by its next
+//     request, or the reader's destructor.
+// A reading finished just as the monitor asked for the handle is dropped rather than shown, so
+// the "OFF" texts of a removal are not overwritten by a reading of the removed device. (The
+// display runs on the user-interface thread through the window layer; a reading already handed
+// over there before the monitor's request can still land just before the "OFF" texts.)
+//
+// A failed read leaves the buffer as it was, so the pass shows the last good reading again, as
+// a blocked sensor would; with no reading yet the zero bytes give 0 degrees, which the window
+// rejects. Between a pull and the monitor noticing it (at most one presence period) reads fail at
+// once, and the pause keeps that from spinning.
+
+#include "device/sensor_thread.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "device/device_link.h"
+#include "device/temperature.h"
+#include "runtime/win32/shell_services.h"
+
+namespace qx {
+
+namespace {
+
+constexpr DWORD kPauseMs = 100;
+constexpr int kReportLength = 3;
+
+// The mailbox's "take the handle away" request; never a handle value.
+char g_detach_tag;
+void* const kDetach = &g_detach_tag;
+
+bool IsHandleRequest(void* request) {
+  return request != nullptr && request != kDetach;
+}
+
+}  // namespace
+
+SensorReader::SensorReader(Display display)
+    : display_(std::move(display)),
+      wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      io_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+SensorReader::~SensorReader() {
+  Stop();
+  if (void* left = request_.exchange(nullptr); IsHandleRequest(left)) CloseHandle(left);
+  if (wake_) CloseHandle(wake_);
+  if (io_done_) CloseHandle(io_done_);
+}
+
+bool SensorReader::Start() {
+  {
+    std::lock_guard lock(thread_mutex_);
+    if (started_) return true;
+    started_ = true;
+  }
+  const int id = StartThread([this](int) { Run(); }, 0);
+  std::lock_guard lock(thread_mutex_);
+  if (id == 0) {
+    started_ = false;
+    return false;
+  }
+  // Known before Start returns, so Stop (and the destructor) always wait for this thread.
+  if (!thread_) thread_ = OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  return true;
+}
+
+void SensorReader::Attach(DeviceHandle handle) {
+  if (!handle) {
+    Detach();
+    return;
+  }
+  if (void* old = request_.exchange(handle.release()); IsHandleRequest(old)) CloseHandle(old);
+  SetEvent(wake_);
+}
+
+void SensorReader::Detach() {
+  if (void* old = request_.exchange(kDetach); IsHandleRequest(old)) CloseHandle(old);
+  SetEvent(wake_);
+}
+
+void* SensorReader::TakeRequest() {
+  return request_.exchange(nullptr);
+}
+
+SensorReader::ReadOutcome SensorReader::ReadOnce(DeviceHandle& handle, void* buffer, int length, int* count) {
+  *count = 0;
+  if (!handle || !buffer || length <= 0) return ReadOutcome::kDone;
+  ResetEvent(io_done_);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = io_done_;
+  if (!ReadFile(handle.get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped) &&
+      GetLastError() != ERROR_IO_PENDING) {
+    return ReadOutcome::kDone;  // failed at once: the device has gone
+  }
+  HANDLE waits[2] = {io_done_, wake_};
+  const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  DWORD transferred = 0;
+  if (woke != WAIT_OBJECT_0) {
+    // The monitor wants the handle, or the thread is to end: the read must be over before the
+    // handle may be closed.
+    CancelIoEx(handle.get(), &overlapped);
+    GetOverlappedResult(handle.get(), &overlapped, &transferred, TRUE);
+    return ReadOutcome::kInterrupted;
+  }
+  if (GetOverlappedResult(handle.get(), &overlapped, &transferred, FALSE)) *count = static_cast<int>(transferred);
+  return ReadOutcome::kDone;
+}
+
+void SensorReader::Run() {
+  {
+    std::lock_guard lock(thread_mutex_);
+    started_ = true;
+    // Started by someone else (the program's own StartThread call): remember this thread for Stop.
+    if (!thread_) {
+      DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread_, SYNCHRONIZE, FALSE, 0);
+    }
+  }
+  // Zero-filled once; bytes 1 and 2 keep the last reading through failed and short reads.
+  std::array<std::uint8_t, kReportLength> report{};
+  DeviceHandle own;
+  while (!stop_.load()) {
+    passes_.fetch_add(1);
+    if (void* request = TakeRequest()) {
+      own.reset(IsHandleRequest(request) ? request : nullptr);
+      holds_handle_.store(static_cast<bool>(own));
+    }
+    if (own) {
+      report[0] = 0;
+      int count = 0;
+      if (ReadOnce(own, report.data(), kReportLength, &count) == ReadOutcome::kInterrupted) continue;
+      // The byte count is not looked at: see the overview.
+      const auto reading = AcceptTemperature(TemperatureCount(report[1], report[2]));
+      if (reading && request_.load() == nullptr && !stop_.load()) {
+        if (display_) display_(reading->text);
+        rounded_.store(reading->rounded);
+      }
+    }
+    WaitForSingleObject(wake_, kPauseMs);
+  }
+  own.reset();
+  holds_handle_.store(false);
+}
+
+void SensorReader::Stop() {
+  HANDLE thread = nullptr;
+  {
+    std::lock_guard lock(thread_mutex_);
+    stop_.store(true);
+    if (thread_) DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+  }
+  SetEvent(wake_);
+  if (thread) {
+    // The display may be waiting for this thread's messages; keep handling them.
+    for (;;) {
+      const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+      if (woke != WAIT_OBJECT_0 + 1) break;
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+    CloseHandle(thread);
+  }
+  std::lock_guard lock(thread_mutex_);
+  if (thread_) CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+void SensorThread(int parameter) {
+  (void)parameter;
+  ProgramDeviceLink().sensor().Run();
+}
+
+int CurrentRoundedTemperature() {
+  return ProgramDeviceLink().RoundedTemperature();
+}
+
+}  // namespace qx

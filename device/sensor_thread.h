@@ -1,0 +1,71 @@
+#pragma once
+// The temperature reader: a worker thread that reads temperature reports from the device, drops
+// readings outside the validity window, shows accepted ones and keeps the last one, rounded, for
+// the thermostat. See sensor_thread.cpp for how it shares its handle with the presence monitor.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "device/device_handle.h"
+
+namespace qx {
+
+class SensorReader {
+ public:
+  // Shows the text of an accepted reading; called on the reader's thread.
+  using Display = std::function<void(const std::string& text)>;
+
+  explicit SensorReader(Display display);
+  ~SensorReader();
+  SensorReader(const SensorReader&) = delete;
+  SensorReader& operator=(const SensorReader&) = delete;
+
+  // Starts Run() on a thread of the window layer. Returns false if no thread could be made.
+  bool Start();
+  // The thread's body: one pass after another until Stop().
+  void Run();
+  // Ends the thread and waits for it, handling the calling thread's messages meanwhile (the
+  // display may be waiting for them). The program itself never needs it: the reader lives as long
+  // as the process.
+  void Stop();
+
+  // The presence monitor hands the reader a freshly opened overlapped handle, or takes its handle
+  // away. Both return at once: the reader cancels its own read and closes its own handle.
+  void Attach(DeviceHandle handle);
+  void Detach();
+
+  // The last accepted reading in whole degrees; 0 until the first one.
+  int RoundedTemperature() const { return rounded_.load(); }
+  // Whether the reader's thread holds a device handle now.
+  bool HoldsHandle() const { return holds_handle_.load(); }
+  // Passes run so far.
+  std::int64_t Passes() const { return passes_.load(); }
+
+ private:
+  enum class ReadOutcome { kDone, kInterrupted };
+  void* TakeRequest();
+  ReadOutcome ReadOnce(DeviceHandle& handle, void* buffer, int length, int* count);
+
+  Display display_;
+  void* wake_ = nullptr;     // auto-reset event: a request or a stop is waiting
+  void* io_done_ = nullptr;  // manual-reset event of the read in flight
+  std::atomic<void*> request_{nullptr};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> holds_handle_{false};
+  std::atomic<int> rounded_{0};
+  std::atomic<std::int64_t> passes_{0};
+  std::mutex thread_mutex_;
+  void* thread_ = nullptr;  // the running Run()'s thread, for Stop(); guarded by thread_mutex_
+  bool started_ = false;    // guarded by thread_mutex_
+};
+
+// The program's sensor thread procedure (started with StartThread and the parameter 0); reads for
+// the program's device link until the process ends.
+void SensorThread(int parameter);
+// RoundedTemperature of the program's device link, for the thermostat.
+int CurrentRoundedTemperature();
+
+}  // namespace qx
