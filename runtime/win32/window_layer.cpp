@@ -35,10 +35,11 @@ constexpr wchar_t kDispatcherClass[] = L"QuellarotixDispatcher";
 std::unique_ptr<LayerState> g_state;
 
 // Windows left open when the process ends normally are released in order, not by the
-// destruction of static objects in whatever order it happens.
+// destruction of static objects in whatever order it happens. The guard is made on the layer's
+// first use, after every static object it relies on, so it is destroyed before them.
 struct ExitGuard {
   ~ExitGuard() { ResetLayerState(); }
-} g_exit_guard;
+};
 
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -235,6 +236,7 @@ LayerState* Layer() {
 
 LayerState* EnsureLayer() {
   if (g_state) return Layer();
+  static ExitGuard exit_guard;
   auto state = std::make_unique<LayerState>();
   state->ui_thread = GetCurrentThreadId();
   state->instance = GetModuleHandleW(nullptr);
