@@ -68,7 +68,9 @@ int StartThread(std::function<void(int)> procedure, int parameter);
 std::string ProgramFilePath();
 // At program end: closes the started threads' handles (without stopping them), removes every tray
 // icon, closes a preference file left open, destroys every window with its widgets and every font.
-// A worker blocked in SetText is released. After it every call does nothing.
+// A worker waiting in SetText or SetTrayToolTip is released (its change is dropped), and later
+// worker calls return at once. The layer is then as before its first use: objects are gone, and a
+// new create call starts it again on the calling thread.
 void ShutdownWindowLayer();
 
 }  // namespace qx
