@@ -1,0 +1,94 @@
+#include "app/event_loop.h"
+
+#include "app/thermometer_window.h"
+#include "app/tray_menu.h"
+#include "app/widget_ids.h"
+#include "automation/schedule.h"
+#include "automation/thermostat.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+namespace {
+
+void OnTrayEvent(Program& program, int click) {
+  RefreshTrayMenu(program);
+  RefreshNameLabels(program);
+  if (click == kTrayRightPressed) {
+    ShowPopupMenu(kPopupMenu, NativeWindowHandle(kMainWindow));
+  } else if (click == kTrayLeftPressed) {
+    SetWindowHidden(kMainWindow, 0);
+    ChangeWindowState(kMainWindow, kWindowStateNormal);
+    ActivateWindow(kMainWindow);
+  }
+  // A double click's own event only refreshed the texts: its first press has shown the window.
+}
+
+void OnGadgetEvent(Program& program, int widget) {
+  program.last_event_widget = widget;
+  if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(4)) {
+    program.device.SendOutletReport();
+  } else if (widget >= kFirstScheduleWidget && widget <= kLastScheduleWidget) {
+    EditSchedule(widget, program.schedule_table);
+  } else if (widget >= kFirstBandWidget && widget <= kLastBandWidget) {
+    EditThermostatBand(widget, program.thermostat_table);
+  }
+}
+
+// Returns false for "Выход".
+bool OnMenuEvent(Program& program, int item) {
+  if (item == kExitItem) return false;
+  if (item >= 1 && item <= 4) {
+    SetState(OutletCheckBox(item), GetState(OutletCheckBox(item)) == 0 ? 1 : 0);
+  } else if (item == kThermometerItem) {
+    ShowThermometer();
+  }
+  program.device.SendOutletReport();
+  RefreshTrayMenu(program);
+  return true;
+}
+
+}  // namespace
+
+Event NextEvent() {
+  Event event;
+  event.kind = WaitForEvent();
+  event.object = event.kind == MenuEvent ? CurrentEventMenuItem() : CurrentEventWidget();
+  event.type = CurrentEventType();
+  return event;
+}
+
+void TakeNamesFromFields(Program& program) {
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) program.Name(outlet).Store(GetText(NameField(outlet)));
+}
+
+bool DispatchEvent(Program& program, const Event& event) {
+  program.last_event = event.kind;
+  switch (event.kind) {
+    case TrayEvent:
+      OnTrayEvent(program, event.type);
+      return true;
+    case GadgetEvent:
+      OnGadgetEvent(program, event.object);
+      return true;
+    case MinimizeEvent:
+      // Either window's minimise box sends the main window back to the tray.
+      SetWindowHidden(kMainWindow, 1);
+      return true;
+    case MenuEvent:
+      return OnMenuEvent(program, event.object);
+    default:
+      // Everything else, timer ticks and keystrokes included, brings the typed names into the
+      // labels; a close request from either window then ends the loop.
+      TakeNamesFromFields(program);
+      RefreshNameLabels(program);
+      return event.kind != CloseEvent;
+  }
+}
+
+void RunEventLoop(Program& program) {
+  while (DispatchEvent(program, NextEvent())) {
+  }
+}
+
+}  // namespace qx

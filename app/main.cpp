@@ -1,0 +1,23 @@
+// Quellarotix: a tray program for the SwitchUnit, a USB switch with four mains outlets and a
+// temperature sensor. It takes no arguments; its only configuration is Quellarotix.ini in the
+// working folder.
+
+#include <windows.h>
+
+#include "app/end_session.h"
+#include "app/event_loop.h"
+#include "app/shutdown.h"
+#include "app/startup.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Static, because the sensor thread and the timers use it until the very end of the process.
+  static qx::Program program(qx::ProgramDeviceLink());
+  UINT exit_code = 1;  // only when not even the main window could be made
+  if (qx::StartProgram(program)) {
+    qx::WatchForSessionEnd(program);
+    qx::RunEventLoop(program);
+    exit_code = static_cast<UINT>(qx::ShutDownProgram(program));
+  }
+  // Ends the sensor thread too, which may be blocked in a read at this moment.
+  ExitProcess(exit_code);
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The shell's own state for one run of the program. Everything else the program knows lives in
+// the widgets (outlet states, policies, schedule and bands).
+
+#include <array>
+
+#include "automation/automation_hooks.h"
+#include "automation/settings_file.h"
+#include "device/device_link.h"
+#include "runtime/text.h"
+
+namespace qx {
+
+struct Program {
+  explicit Program(DeviceLink& link) : device(link) {}
+
+  // The device handles, the sensor reader and the no-device message: the program's own link, or
+  // a test's.
+  DeviceLink& device;
+  OutletNames outlet_names;
+  // The on/off marker of each outlet's tray menu item.
+  std::array<FixedText<8>, kOutletCount> state_markers;
+  ScheduleTable schedule_table{};
+  ThermostatTable thermostat_table{};
+  // How the timers' schedule and thermostat reach the report, the menu and the temperature.
+  AutomationHooks automation;
+  int last_event = 0;
+  int last_event_widget = 0;
+  // Set when the shutdown sequence has begun.
+  bool shutting_down = false;
+
+  OutletName& Name(int outlet) { return outlet_names[static_cast<std::size_t>(outlet - 1)]; }
+};
+
+}  // namespace qx

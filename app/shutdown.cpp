@@ -1,0 +1,53 @@
+#include "app/shutdown.h"
+
+#include "app/event_loop.h"
+#include "app/startup.h"
+#include "app/widget_ids.h"
+#include "device/hid_access.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+namespace {
+
+void ReleaseRuntime() {
+  UnloadHidLibraries();
+  // Also removes the tray icon and destroys both windows and the fonts; the sensor thread is
+  // left running and ends with the process.
+  ShutdownWindowLayer();
+}
+
+}  // namespace
+
+void ApplyExitPolicy(DeviceLink& device) {
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
+    SetState(OutletCheckBox(outlet), GetState(ExitBox(outlet)) == 0 ? 0 : 1);
+  }
+  device.SendOutletReport();
+}
+
+int ShutDownProgram(Program& program) {
+  program.shutting_down = true;
+  ApplyExitPolicy(program.device);
+  StopPresenceTimer();
+  // From the fields, not the menu's padded copies, so no "_" reaches the file.
+  TakeNamesFromFields(program);
+  SaveSettings(program.outlet_names);
+  ReleaseRuntime();
+  return 0;
+}
+
+int ShutDownForSessionEnd(Program& program) {
+  // Already shutting down means the exit report's message box is open (nothing else there
+  // waits); the report is not sent again, the settings are saved all the same.
+  const bool exit_report_pending = !program.shutting_down;
+  program.shutting_down = true;
+  StopPresenceTimer();
+  TakeNamesFromFields(program);
+  SaveSettings(program.outlet_names);
+  if (exit_report_pending) ApplyExitPolicy(program.device);
+  ReleaseRuntime();
+  return 0;
+}
+
+}  // namespace qx

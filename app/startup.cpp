@@ -1,0 +1,95 @@
+#include "app/startup.h"
+
+#include <windows.h>
+
+#include "app/main_window.h"
+#include "app/tray_menu.h"
+#include "app/widget_ids.h"
+#include "automation/schedule.h"
+#include "automation/thermostat.h"
+#include "device/hid_access.h"
+#include "runtime/win32/shell_services.h"
+#include "runtime/win32/widgets.h"
+
+namespace qx {
+namespace {
+
+// The timer procedures get no argument of ours, so the running program is kept here while the
+// timers live.
+Program* g_timed_program = nullptr;
+
+void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_timed_program) g_timed_program->device.CheckDevicePresence();
+}
+
+void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_timed_program) ApplyScheduleRules(g_timed_program->automation);
+}
+
+void CALLBACK OnThermostatTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_timed_program) ApplyThermostat(g_timed_program->automation);
+}
+
+void LoadFonts() {
+  NewFont(kLargeFont, "Arial", 18, kFontBold);
+  NewFont(kHugeFont, "Arial", 22, kFontBold);
+  NewFont(kSmallFont, "Arial", 8);
+}
+
+void CopyTablesIntoWidgets(const Program& program) {
+  for (int id = kFirstScheduleWidget; id <= kLastScheduleBox; ++id) {
+    SetState(id, program.schedule_table[static_cast<std::size_t>(id - 40)]);
+  }
+  // Ids 75..82 have no widget; setting them does nothing.
+  for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) {
+    SetState(id, program.thermostat_table[static_cast<std::size_t>(id - 66)]);
+  }
+}
+
+}  // namespace
+
+void StartTimers(Program& program) {
+  g_timed_program = &program;
+  program.automation.status_bar = kStatusBar;
+  program.automation.send_outlet_report = [&program] { program.device.SendOutletReport(); };
+  program.automation.refresh_tray_menu = [&program] { RefreshTrayMenu(program); };
+  program.automation.rounded_temperature = [&program] { return program.device.RoundedTemperature(); };
+  HWND window = NativeWindowHandle(kMainWindow);
+  SetTimer(window, kPresenceTimer, 400, OnPresenceTimer);
+  SetTimer(window, kClockTimer, 1000, OnClockTimer);
+  SetTimer(window, kThermostatTimer, 500, OnThermostatTimer);
+}
+
+void StopPresenceTimer() {
+  KillTimer(NativeWindowHandle(kMainWindow), kPresenceTimer);
+}
+
+bool StartProgram(Program& program) {
+  if (!InitWindowLayer()) return false;
+  LoadHidLibraries();
+  program.schedule_table.fill(0);
+  program.thermostat_table.fill(0);
+  LoadFonts();
+  // No widget exists yet: this first reading only fills the names and tables the widgets are
+  // built from.
+  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);
+  if (!BuildMainWindow(program.outlet_names)) return false;
+  BuildPopupMenu();
+  SetWindowHidden(kMainWindow, 1);
+  NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
+  for (int field = 0; field < 3; ++field) AddStatusField(118);
+  // The sensor reader's thread, started through the window layer; it runs until the process ends.
+  program.device.sensor().Start();
+  StartTimers(program);
+  // Now the policy boxes and the outlets chosen for start-up are ticked.
+  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);
+  CopyTablesIntoWidgets(program);
+  // Opens the device before the first report, if it is plugged in.
+  program.device.CheckDevicePresence();
+  AddProgramTrayIcon();
+  RefreshTrayMenu(program);
+  program.device.SendOutletReport();
+  return true;
+}
+
+}  // namespace qx

@@ -1,0 +1,38 @@
+#pragma once
+// The settings file "Quellarotix.ini": the outlet names, the start-up and exit policies, the
+// schedule boxes and the thermostat bands. It is read twice at start-up (before the widgets exist,
+// for the names and tables; then again to tick the policy boxes) and written once, at exit.
+
+#include <array>
+#include <cstdint>
+
+#include "runtime/text.h"
+
+namespace qx {
+
+inline constexpr int kOutletCount = 4;
+inline constexpr std::size_t kOutletNameLength = 19;
+
+// An outlet's name: at most 19 characters; every assignment keeps the first 19.
+using OutletName = FixedText<kOutletNameLength>;
+// Index 0 is outlet 1.
+using OutletNames = std::array<OutletName, kOutletCount>;
+
+// The stored values on their way between the file and the widgets: slot id-40 for schedule box
+// id (41..56), slot id-66 for thermostat widget id (67..82). The loop keeps them up to date with
+// the user's edits; the file itself is written from the widgets.
+using ScheduleTable = std::array<std::int8_t, 65>;
+using ThermostatTable = std::array<std::int8_t, 22>;
+
+inline constexpr char kSettingsFileName[] = "Quellarotix.ini";
+
+// Reads the file in the working folder. Names missing from the file keep their current value;
+// the policy boxes (widgets 11..18) and the outlets to switch on at start-up (widgets 1..4) are
+// ticked only where those widgets exist. A missing file leaves everything as it was.
+void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat);
+
+// Creates the file anew from `names` and the widgets' states. If it cannot be created nothing is
+// written and the old file stays as it was.
+void SaveSettings(const OutletNames& names);
+
+}  // namespace qx
