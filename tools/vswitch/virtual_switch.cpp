@@ -17,7 +17,7 @@ namespace {
 
 constexpr ULONG_PTR kIoKey = 1;
 constexpr ULONG_PTR kCommandKey = 2;
-constexpr int kSpareInstances = 3;   // always listening, so back-to-back opens never find it busy
+constexpr int kSpareInstances = 8;   // always listening, so back-to-back opens never find it busy
 constexpr int kMaxInstances = 64;    // per device
 constexpr DWORD kReadBuffer = 4096;  // larger than any report a client sends
 constexpr std::size_t kMaxInputReport = 64;
