@@ -7,10 +7,18 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "automation/schedule.h"
 #include "automation/thermostat.h"
 #include "runtime/date_text.h"
 #include "runtime/text.h"
+#include "device/device_link.h"
+#include "runtime/win32/message_box_probe.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
 
@@ -255,6 +263,76 @@ TEST_F(AutomationTest, BandEditingOnlyRecords) {
   EXPECT_EQ(table[16], 99);
   EXPECT_EQ(table[0], 0);
   EXPECT_TRUE(reports_.empty());
+}
+
+// With no device, every switch the rules make ends in the no-device box. The timers go on ticking
+// inside the box's modal loop; they must neither open a second box on top of it nor stop
+// switching the check boxes.
+AutomationHooks* running_hooks = nullptr;
+
+void CALLBACK ClockTick(HWND, UINT, UINT_PTR, DWORD) { ApplyScheduleRules(*running_hooks); }
+void CALLBACK ThermostatTick(HWND, UINT, UINT_PTR, DWORD) { ApplyThermostat(*running_hooks); }
+
+TEST_F(AutomationTest, DeviceAbsentWhileRulesFire) {
+  DeviceLink absent([](const std::string&) {});
+  struct Send {
+    int bits;
+    bool box_open;
+    int boxes_shown;
+  };
+  std::vector<Send> sends;
+  hooks_.send_outlet_report = [&] {
+    sends.push_back({OutletBits(), IsMessageBoxOpen(), MessageBoxesShown()});
+    absent.SendOutletReport();
+  };
+  std::atomic<int> temperature{0};
+  hooks_.rounded_temperature = [&] { return temperature.load(); };
+  SetRule(41, 7, 30);   // outlet 1 on at 07:30
+  SetBand(2, 20, 25);   // outlet 2 on while cold
+  SetClock(2026, 3, 14, 7, 30, 10);
+  running_hooks = &hooks_;
+  const int boxes_before = MessageBoxesShown();
+  SetTimer(NativeWindowHandle(0), 2, 1000, ClockTick);
+  SetTimer(NativeWindowHandle(0), 3, 500, ThermostatTick);
+
+  std::atomic<bool> done{false};
+  std::atomic<int> most_boxes_seen_open{0};
+  std::thread user([&] {
+    for (int round = 0; round < 2; ++round) {
+      // Let the box stand while several ticks of both timers run inside it; halfway, it warms up
+      // above the band, and the thermostat must still switch outlet 2 off behind the box.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!IsMessageBoxOpen() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+      if (round == 0) temperature = 30;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+      most_boxes_seen_open = std::max(most_boxes_seen_open.load(), MessageBoxesShown() - boxes_before - round);
+      AnswerMessageBox(IDOK, 20000);
+    }
+    done = true;
+    PostMessageA(NativeWindowHandle(0), WM_NULL, 0, 0);
+  });
+  while (!done) WaitForEvent();
+  user.join();
+  KillTimer(NativeWindowHandle(0), 2);
+  KillTimer(NativeWindowHandle(0), 3);
+  running_hooks = nullptr;
+
+  EXPECT_EQ(most_boxes_seen_open.load(), 1);  // one box, never one on top of another
+  EXPECT_GE(MessageBoxesShown() - boxes_before, 2);  // a send after the box was closed shows it again
+  int switched_off_behind_box = 0;
+  int sends_behind_box = 0;
+  for (const Send& send : sends) {
+    if (!send.box_open) continue;
+    ++sends_behind_box;
+    if ((send.bits & 0b10) == 0) ++switched_off_behind_box;
+    EXPECT_EQ(send.bits & 0b1, 1);  // the schedule keeps outlet 1 on
+  }
+  EXPECT_GE(sends_behind_box, 4);
+  EXPECT_GE(switched_off_behind_box, 1);
+  EXPECT_EQ(GetState(1), 1);
+  EXPECT_EQ(GetState(2), 0);
 }
 
 }  // namespace
