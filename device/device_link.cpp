@@ -5,6 +5,12 @@
 
 namespace qx {
 
+namespace {
+
+constexpr char kTemperatureOffText[] = "OFF";
+
+}  // namespace
+
 void ShowTemperatureEverywhere(const std::string& text) {
   SetText(kTemperatureField, text);
   SetText(kThermostatTemperatureLabel, text);
@@ -12,7 +18,13 @@ void ShowTemperatureEverywhere(const std::string& text) {
   SetText(kThermometerField, text);
 }
 
-DeviceLink::DeviceLink() : DeviceLink(ShowTemperatureEverywhere) {}
+void ShowTemperatureOff() {
+  SetText(kTemperatureField, kTemperatureOffText);
+  SetTrayToolTip(kDeviceTrayIcon, kTemperatureOffText);
+  SetText(kThermostatTemperatureLabel, kTemperatureOffText);
+}
+
+DeviceLink::DeviceLink() : sensor_(ShowTemperatureEverywhere, ShowTemperatureOff) {}
 
 DeviceLink::DeviceLink(SensorReader::Display display) : sensor_(std::move(display)) {}
 

@@ -27,12 +27,15 @@ inline constexpr int kDeviceTrayIcon = 1;
 
 // Shows an accepted reading in widget 9, widget 101, the tray tooltip and widget 103, in this order.
 void ShowTemperatureEverywhere(const std::string& text);
+// "OFF" in widget 9, the tray tooltip and widget 101 (the Thermometer window keeps its text).
+void ShowTemperatureOff();
 
 class DeviceLink {
  public:
   // The sensor reader shows its readings with ShowTemperatureEverywhere.
   DeviceLink();
-  // The same with another display for the readings (tests).
+  // The same with another display for the readings (tests); the reader then leaves the "OFF"
+  // texts to the monitor alone.
   explicit DeviceLink(SensorReader::Display display);
   ~DeviceLink();
   DeviceLink(const DeviceLink&) = delete;

@@ -11,7 +11,6 @@ namespace {
 // Windows-1251.
 constexpr char kConnectedText[] = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  // "USB подключен"
 constexpr char kDisconnectedText[] = "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED";   // "USB отключен"
-constexpr char kOffText[] = "OFF";
 
 }  // namespace
 
@@ -40,9 +39,7 @@ void DeviceLink::CheckDevicePresence() {
   sensor_attached_ = false;
   SetStatusText(kDeviceStatusBar, kDeviceStatusField, kDisconnectedText, kStatusCentred);
   SetText(kMainPanel, kDisconnectedText);
-  SetText(kTemperatureField, kOffText);
-  SetTrayToolTip(kDeviceTrayIcon, kOffText);
-  SetText(kThermostatTemperatureLabel, kOffText);
+  ShowTemperatureOff();
 }
 
 void CheckDevicePresence() {

@@ -18,9 +18,10 @@
 //   - A handle posted but not yet taken is closed by whoever replaces it: the monitor by its next
 //     request, or the reader's destructor.
 // A reading finished just as the monitor asked for the handle is dropped rather than shown, so
-// the "OFF" texts of a removal are not overwritten by a reading of the removed device. (The
-// display runs on the user-interface thread through the window layer; a reading already handed
-// over there before the monitor's request can still land just before the "OFF" texts.)
+// the "OFF" texts of a removal are not overwritten by a reading of the removed device. The display
+// itself is carried out on the user-interface thread, and a reading handed over there just before
+// the monitor's request would still land after the monitor's "OFF"; so when a request to let go
+// came while the reader was displaying, it puts the monitor's texts back afterwards (Withdrawn).
 //
 // A failed read leaves the buffer as it was, so the pass shows the last good reading again, as
 // a blocked sensor would; with no reading yet the zero bytes give 0 degrees, which the window
@@ -54,8 +55,9 @@ bool IsHandleRequest(void* request) {
 
 }  // namespace
 
-SensorReader::SensorReader(Display display)
+SensorReader::SensorReader(Display display, Withdrawn withdrawn)
     : display_(std::move(display)),
+      withdrawn_(std::move(withdrawn)),
       wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       io_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
@@ -93,6 +95,7 @@ void SensorReader::Attach(DeviceHandle handle) {
 }
 
 void SensorReader::Detach() {
+  detaches_.fetch_add(1);
   if (void* old = request_.exchange(kDetach); IsHandleRequest(old)) CloseHandle(old);
   SetEvent(wake_);
 }
@@ -149,9 +152,11 @@ void SensorReader::Run() {
       if (ReadOnce(own, report.data(), kReportLength, &count) == ReadOutcome::kInterrupted) continue;
       // The byte count is not looked at: see the overview.
       const auto reading = AcceptTemperature(TemperatureCount(report[1], report[2]));
+      const std::int64_t detaches = detaches_.load();
       if (reading && request_.load() == nullptr && !stop_.load()) {
         if (display_) display_(reading->text);
         rounded_.store(reading->rounded);
+        if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }
     WaitForSingleObject(wake_, kPauseMs);

@@ -17,8 +17,11 @@ class SensorReader {
  public:
   // Shows the text of an accepted reading; called on the reader's thread.
   using Display = std::function<void(const std::string& text)>;
+  // Puts back what the presence monitor shows when it takes the handle away; called on the
+  // reader's thread when a reading's display overlapped such a request (see sensor_thread.cpp).
+  using Withdrawn = std::function<void()>;
 
-  explicit SensorReader(Display display);
+  explicit SensorReader(Display display, Withdrawn withdrawn = {});
   ~SensorReader();
   SensorReader(const SensorReader&) = delete;
   SensorReader& operator=(const SensorReader&) = delete;
@@ -50,10 +53,12 @@ class SensorReader {
   ReadOutcome ReadOnce(DeviceHandle& handle, void* buffer, int length, int* count);
 
   Display display_;
+  Withdrawn withdrawn_;
   void* wake_ = nullptr;     // auto-reset event: a request or a stop is waiting
   void* io_done_ = nullptr;  // manual-reset event of the read in flight
   std::atomic<void*> request_{nullptr};
   std::atomic<bool> stop_{false};
+  std::atomic<std::int64_t> detaches_{0};
   std::atomic<bool> holds_handle_{false};
   std::atomic<int> rounded_{0};
   std::atomic<std::int64_t> passes_{0};

@@ -208,6 +208,8 @@ TEST_F(SimulatorTest, ReportsPassThroughUnchanged) {
   const int slot = sw_.AddDevice(kUnit);
   DeviceHandle handle = OpenDevice(kVendor, kProduct);
   ASSERT_TRUE(handle);
+  // Reports go to the handles the device has seen open (a read below would otherwise wait forever).
+  ASSERT_TRUE(WaitForOpenHandles(slot, 1));
   const std::uint8_t out[2] = {0x00, 0x1E};
   EXPECT_EQ(WriteReport(handle, out, 2), 2);
   ASSERT_TRUE(sw_.WaitForOutputReports(slot, 1, 5000));
