@@ -27,38 +27,10 @@
 #include "runtime/date_text.h"
 #include "runtime/win32/layer.h"
 #include "runtime/win32/layer_messages.h"
+#include "tests/support/desktop_support.h"
 #include "tools/vswitch/virtual_switch.h"
 
 namespace qx::test {
-
-inline std::string Slurp(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void Put(const std::string& name, const std::string& bytes) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-// The widget's control as the platform sees it: the layer gives each control its widget number
-// as its identifier.
-inline HWND ControlOf(HWND window, int number) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{number, nullptr};
-  EnumChildWindows(
-      window,
-      [](HWND hwnd, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 // The visible popup menu window of this process, if one is open.
 inline HWND OpenPopupMenu() {

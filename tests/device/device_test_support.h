@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/hid_access.h"
+#include "tests/support/desktop_support.h"
 #include "tools/vswitch/control.h"
 #include "tools/vswitch/virtual_switch.h"
 
@@ -20,27 +21,6 @@ inline std::string OwnSession(const char* tag) {
   const std::string session = std::string(tag) + "-" + std::to_string(GetCurrentProcessId());
   SetEnvironmentVariableA(vswitch::kSessionVariable, session.c_str());
   return session;
-}
-
-// Handles this thread's messages (the window layer's worker texts and timers need them) until
-// `done` holds or the deadline passes.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
-  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
-
-// Handles messages for a while.
-inline void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
 }
 
 // The number of open handles of this process. GetProcessHandleCount is a stub under Wine, so the

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/desktop_support.h"
 #include "tools/vswitch/virtual_switch.h"
 
 namespace {
@@ -29,26 +30,11 @@ const std::string kExitGroup = "[\xCF\xF0\xE8 \xE2\xFB\xF5\xEE\xE4\xE5]\r\n";
 const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";
 const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";
 
-std::string Slurp(const fs::path& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qx::test::Slurp;
+using qx::test::ThisProgramFolder;
+using qx::test::TopLevelWindowOf;
 
-fs::path ThisProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return fs::path(path).parent_path();
-}
-
-// The build gives the program's path as the build machine sees it; under Wine that is drive Z:.
-fs::path BuiltProgram() {
-  std::string path = QX_PROGRAM_PATH;
-  if (!path.empty() && path[0] == '/') {
-    path = "Z:" + path;
-    for (char& c : path) c = c == '/' ? '\\' : c;
-  }
-  return fs::path(path);
-}
+fs::path BuiltProgram() { return qx::test::BuiltProgramAt(QX_PROGRAM_PATH); }
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -57,16 +43,6 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
     Sleep(5);
   }
   return true;
-}
-
-HWND TopLevelWindowOf(DWORD pid, const wchar_t* title) {
-  HWND window = nullptr;
-  while ((window = FindWindowExW(nullptr, window, nullptr, title)) != nullptr) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == pid) return window;
-  }
-  return nullptr;
 }
 
 bool TrayIconShown(HWND window) {

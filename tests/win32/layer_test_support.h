@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/win32/layer.h"
+#include "tests/support/desktop_support.h"
 
 namespace qx::test {
 
@@ -55,41 +56,6 @@ inline std::vector<Event> OfCode(const std::vector<Event>& events, int code) {
   for (const Event& e : events)
     if (e.code == code) selected.push_back(e);
   return selected;
-}
-
-// Dispatches messages (outside the event layer) until `done` holds or the deadline passes.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 10000) {
-  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-  while (!done()) {
-    if (GetTickCount64() >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
-
-// The widget's control as the platform sees it, found by its identifier (the widget number).
-inline HWND ControlOf(HWND window, int number) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{number, nullptr};
-  EnumChildWindows(
-      window,
-      [](HWND hwnd, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (GetDlgCtrlID(hwnd) == s->id) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 inline std::wstring WindowTextW(HWND hwnd) {
