@@ -2,6 +2,8 @@
 // The numbers of the program's windows, widgets, fonts, menu, tray icon and status bar. Widgets of
 // both windows share one number space; outlet n (1..4) owns the widgets named after it below.
 
+#include "device/display_places.h"
+
 namespace qx {
 
 inline constexpr int kMainWindow = 0;
@@ -12,17 +14,17 @@ inline constexpr int kHugeFont = 2;   // "Arial" 22 points bold
 inline constexpr int kSmallFont = 3;  // "Arial" 8 points
 
 inline constexpr int kPopupMenu = 0;
-inline constexpr int kTrayIcon = 1;
-inline constexpr int kStatusBar = 0;
+inline constexpr int kTrayIcon = kDeviceTrayIcon;
+inline constexpr int kStatusBar = kDeviceStatusBar;
 
 inline constexpr int kPresenceTimer = 1;
 inline constexpr int kClockTimer = 2;
 inline constexpr int kThermostatTimer = 3;
 
-inline constexpr int kPanel = 0;
-inline constexpr int kTemperatureDisplay = 9;    // tab 1
-inline constexpr int kTemperatureLabel = 101;    // tab 4
-inline constexpr int kThermometerDisplay = 103;  // window 1
+inline constexpr int kPanel = kMainPanel;
+inline constexpr int kTemperatureDisplay = kTemperatureField;        // tab 1
+inline constexpr int kTemperatureLabel = kThermostatTemperatureLabel;  // tab 4
+inline constexpr int kThermometerDisplay = kThermometerField;        // window 1
 
 constexpr int OutletCheckBox(int outlet) {
   return outlet;

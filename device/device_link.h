@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/device_handle.h"
+#include "device/display_places.h"
 #include "device/sensor_thread.h"
 
 namespace qx {
@@ -15,15 +16,6 @@ namespace qx {
 // The SwitchUnit: any release number.
 inline constexpr std::uint16_t kSwitchUnitVendorId = 0xAAAA;
 inline constexpr std::uint16_t kSwitchUnitProductId = 0xEF02;
-
-// Where the device link shows what it knows (numbers of the program's windows and widgets).
-inline constexpr int kDeviceStatusBar = 0;  // field 0: connected or not
-inline constexpr int kDeviceStatusField = 0;
-inline constexpr int kMainPanel = 0;         // the selected page's tab on removal
-inline constexpr int kTemperatureField = 9;  // first page
-inline constexpr int kThermostatTemperatureLabel = 101;
-inline constexpr int kThermometerField = 103;  // the Thermometer window
-inline constexpr int kDeviceTrayIcon = 1;
 
 // Shows an accepted reading in widget 9, widget 101, the tray tooltip and widget 103, in this order.
 void ShowTemperatureEverywhere(const std::string& text);
