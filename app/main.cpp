@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include "app/end_session.h"
+#include "device/hid_access.h"
 #include "app/event_loop.h"
 #include "app/shutdown.h"
 #include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything loads a DLL at run time: no DLL of ours or the system's comes from the
+  // program's folder.
+  qx::RestrictDllSearchToSystemFolder();
   // Static, because the sensor thread and the timers use it until the very end of the process.
   static qx::Program program(qx::ProgramDeviceLink());
   UINT exit_code = 1;  // only when not even the main window could be made

@@ -9,10 +9,6 @@ namespace {
 
 constexpr int kRows[4] = {30, 60, 90, 120};  // y of the outlet rows on tabs 1 and 2
 
-std::string TwoDigits(int number) {
-  return number < 10 ? Concatenate("0", DecimalText(number)) : DecimalText(number);
-}
-
 void BuildOutletsTab(const OutletNames& names) {
   AddItem(kPanel, -1, ui::kMainTab);
   NewFrame(-1, 4, 6, 170, 144, ui::kOutletsFrame, kFrameGroupBox);

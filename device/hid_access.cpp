@@ -112,7 +112,30 @@ HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode,
   return found;
 }
 
+using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
+
+SetDefaultDllDirectoriesProc SetDefaultDllDirectoriesEntry() {
+  return EntryPoint<SetDefaultDllDirectoriesProc>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+}
+
+// hid.dll is not one of the system's known DLLs: loaded by its bare name, a hid.dll in the
+// program's folder (a Downloads folder, say) would run its code inside the program. So it comes
+// from the system folder only. A Windows 7 without the update that brought
+// LOAD_LIBRARY_SEARCH_SYSTEM32 (it brought SetDefaultDllDirectories too, by which we tell) gets
+// the full path instead.
+HMODULE LoadSystemLibrary(const char* name) {
+  if (SetDefaultDllDirectoriesEntry()) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+}
+
 }  // namespace
+
+void RestrictDllSearchToSystemFolder() {
+  if (const auto set_directories = SetDefaultDllDirectoriesEntry()) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 void LoadHidLibraries() {
   LoadHidLibraries("hid.dll", "setupapi.dll");
@@ -120,7 +143,9 @@ void LoadHidLibraries() {
 
 void LoadHidLibraries(const char* hid_library, const char* setupapi_library) {
   UnloadHidLibraries();
-  g_libraries.hid = LoadLibraryA(hid_library);
+  g_libraries.hid = LoadSystemLibrary(hid_library);
+  // setupapi is imported by the program already (and is one of the system's known DLLs), so this
+  // finds the module that is loaded.
   g_libraries.setupapi = LoadLibraryA(setupapi_library);
 }
 

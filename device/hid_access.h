@@ -22,9 +22,15 @@ inline constexpr int kMaxHidInterfaces = 256;
 // report (see sensor_thread.cpp).
 enum class DeviceIo { kSynchronous, kOverlapped };
 
-// Loads "hid.dll" and "setupapi.dll"; a library that does not load leaves its slot empty.
+// Makes every later run-time DLL load, ours and the system's own, search the system folder only
+// (where the system supports it). Called first thing at start-up.
+void RestrictDllSearchToSystemFolder();
+
+// Loads "hid.dll" from the system folder (never from the program's folder) and "setupapi.dll";
+// a library that does not load leaves its slot empty.
 void LoadHidLibraries();
-// The same with other library names (tests use variants that lack an entry point).
+// The same with other library names (tests use variants that lack an entry point); the hid
+// library is looked for in the system folder only.
 void LoadHidLibraries(const char* hid_library, const char* setupapi_library);
 // Frees both libraries; searches find nothing afterwards.
 void UnloadHidLibraries();

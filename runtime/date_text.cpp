@@ -32,11 +32,6 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
   year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
 }
 
-std::string TwoDigits(int value) {
-  std::string digits = DecimalText(value);
-  return value < 10 ? "0" + digits : digits;
-}
-
 bool StartsWithToken(std::string_view rest, std::string_view token) {
   if (rest.size() < token.size()) return false;
   for (std::size_t i = 0; i < token.size(); ++i) {

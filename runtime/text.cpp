@@ -84,8 +84,18 @@ DecimalExpansion ExpandExactly(double value) {
 }  // namespace
 
 std::string DecimalText(std::int64_t value) {
-  if (value < 0) return "-" + UnsignedDigits(std::uint64_t{0} - static_cast<std::uint64_t>(value));
-  return UnsignedDigits(static_cast<std::uint64_t>(value));
+  if (value >= 0) return UnsignedDigits(static_cast<std::uint64_t>(value));
+  // Built in place rather than with "-" + digits, which GCC 12 at -O3 wrongly reports as an
+  // overlapping copy (-Wrestrict).
+  std::string text = UnsignedDigits(std::uint64_t{0} - static_cast<std::uint64_t>(value));
+  text.insert(text.begin(), '-');
+  return text;
+}
+
+std::string TwoDigits(int value) {
+  std::string digits = DecimalText(value);
+  if (value >= 0 && value < 10) digits.insert(digits.begin(), '0');
+  return digits;
 }
 
 std::string FixedDecimalText(float value, int decimals) {

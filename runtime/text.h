@@ -14,6 +14,9 @@ namespace qx {
 // Decimal digits, a leading "-" for negative values, no leading zeros.
 std::string DecimalText(std::int64_t value);
 
+// A clock or calendar field (0..99) as two digits: 7 -> "07", 12 -> "12".
+std::string TwoDigits(int value);
+
 // The value with exactly `decimals` digits after the point (none and no point for 0; -1 means 6),
 // rounded by its exact decimal expansion: an exact half goes away from zero (21.25 -> "21.3"),
 // and a negative value keeps its "-" even when every digit shown is zero (-0.04 -> "-0.0").

@@ -26,8 +26,6 @@
 namespace qx {
 namespace {
 
-std::string TwoDigits(int n) { return n < 10 ? "0" + DecimalText(n) : DecimalText(n); }
-
 class AutomationTest : public ::testing::Test {
  protected:
   static constexpr int kStatusBar = 0;

@@ -100,13 +100,18 @@ class EndToEndTest : public ::testing::Test {
     switch_->SetCount(0, 376);  // 23.5 degrees
     switch_->SetRate(0, 5);
 
-    // The user's folder: the program, the stand-ins it loads in place of the system's HID
-    // services, and its settings file.
+    // The user's folder: the program, the setupapi stand-in, its settings file, and a foreign
+    // hid.dll planted beside it (the stand-in that lacks HidD_GetAttributes, with which no device
+    // would ever be found). The program must take hid.dll from the system folder, where the rig
+    // keeps the working stand-in, so every test here also shows that the planted one is ignored.
     folder_ = fs::current_path() / "user";
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     fs::copy_file(BuiltProgram(), folder_ / "Quellarotix.exe");
-    for (const char* dll : {"hid.dll", "setupapi.dll"}) fs::copy_file(ThisProgramFolder() / dll, folder_ / dll);
+    fs::copy_file(ThisProgramFolder() / "setupapi.dll", folder_ / "setupapi.dll");
+    wchar_t system_folder[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system_folder, MAX_PATH), 0u);
+    fs::copy_file(fs::path(system_folder) / "hid_noattributes.dll", folder_ / "hid.dll");
   }
 
   void TearDown() override {
@@ -189,7 +194,8 @@ TEST_F(EndToEndTest, SwitchThroughTheTrayMenuAndExit) {
   ASSERT_NE(main_, nullptr);
   std::printf("process start to main window: %.0f ms, to tray icon: %.0f ms\n", window_ms_, to_tray_ms);
   EXPECT_FALSE(IsWindowVisible(main_)) << "only the tray icon is shown";
-  ASSERT_EQ(Reports(1), std::vector<int>{0x02}) << "outlet 1 is switched on at start-up";
+  ASSERT_EQ(Reports(1), std::vector<int>{0x02})
+      << "outlet 1 is switched on at start-up (the SwitchUnit found despite the hid.dll beside the program)";
 
   ChooseFromTrayMenu(2);  // "2. Pump"
   EXPECT_EQ(Reports(2), (std::vector<int>{0x02, 0x06}));

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/text.h"
 #include "runtime/win32/layer.h"
 
 namespace {
@@ -36,10 +37,6 @@ const std::string kExit = "\xC2\xFB\xF5\xEE\xE4";                               
 const std::string kThermometer = "\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0";          // Термометр
 const std::string kNames[4] = {"\xCB\xE0\xEC\xEF\xE0", "\xCE\xE1\xEE\xE3\xF0\xE5\xE2\xE0\xF2\xE5\xEB\xFC",
                                "\xCD\xE0\xF1\xEE\xF1", "Router"};  // Лампа, Обогреватель, Насос
-
-std::string TwoDigits(int n) {
-  return (n < 10 ? "0" : "") + std::to_string(n);
-}
 
 std::atomic<bool> g_running{true};
 int g_seconds = 0;

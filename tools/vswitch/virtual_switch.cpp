@@ -9,6 +9,7 @@
 #include <deque>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace qx::vswitch {
@@ -53,6 +54,10 @@ struct Instance {
   Op io;  // the connect, then the reads
   Op write;
   bool write_pending = false;
+  // A report asked for on demand while the last one was still on its way: it goes out as soon as
+  // that write completes. (The client may have read the last one already; the completion only
+  // reaches this thread later, and skipping the instance would leave its next read waiting.)
+  bool report_owed = false;
   bool closing = false;
   int pending = 0;
   std::vector<std::uint8_t> read_buffer = std::vector<std::uint8_t>(kReadBuffer);
@@ -187,6 +192,7 @@ struct VirtualSwitch::Impl {
 
   void Listen(Instance* in) {
     in->state = InstanceState::kListening;
+    in->report_owed = false;
     ZeroMemory(static_cast<OVERLAPPED*>(&in->io), sizeof(OVERLAPPED));
     const BOOL ok = ConnectNamedPipe(in->pipe, &in->io);
     if (Issue(in, ok)) return;
@@ -285,6 +291,10 @@ struct VirtualSwitch::Impl {
         std::lock_guard lock(mutex);
         ++d->reports_read;
       }
+      if (in->report_owed) {
+        in->report_owed = false;
+        if (const auto report = CurrentInputReport(d)) OfferTo(in, *report);
+      }
     } else if (in->closing) {
       // cancelled with its device
     } else if (in->state == InstanceState::kListening) {
@@ -318,20 +328,30 @@ struct VirtualSwitch::Impl {
     Changed();
   }
 
-  void Offer(Device* d) {
-    std::vector<std::uint8_t> report;
-    {
-      std::lock_guard lock(mutex);
-      if (!d->plugged) return;
-      report = d->input_report;
-    }
+  std::optional<std::vector<std::uint8_t>> CurrentInputReport(Device* d) {
+    std::lock_guard lock(mutex);
+    if (!d->plugged) return std::nullopt;
+    return d->input_report;
+  }
+
+  void OfferTo(Instance* in, const std::vector<std::uint8_t>& report) {
+    if (in->state != InstanceState::kConnected || in->write_pending || in->closing) return;
+    in->write_buffer = report;
+    ZeroMemory(static_cast<OVERLAPPED*>(&in->write), sizeof(OVERLAPPED));
+    const BOOL ok = WriteFile(in->pipe, in->write_buffer.data(), static_cast<DWORD>(in->write_buffer.size()), nullptr,
+                              &in->write);
+    if (Issue(in, ok)) in->write_pending = true;
+  }
+
+  // At the set rate a handle that has not read the last report misses this one; on demand it
+  // gets it once it has.
+  enum class Busy { kSkip, kOwe };
+  void Offer(Device* d, Busy busy) {
+    const auto report = CurrentInputReport(d);
+    if (!report) return;
     for (Instance* in : d->instances) {
-      if (in->state != InstanceState::kConnected || in->write_pending || in->closing) continue;
-      in->write_buffer = report;
-      ZeroMemory(static_cast<OVERLAPPED*>(&in->write), sizeof(OVERLAPPED));
-      const BOOL ok = WriteFile(in->pipe, in->write_buffer.data(), static_cast<DWORD>(in->write_buffer.size()), nullptr,
-                                &in->write);
-      if (Issue(in, ok)) in->write_pending = true;
+      if (in->write_pending && busy == Busy::kOwe && in->state == InstanceState::kConnected) in->report_owed = true;
+      OfferTo(in, *report);
     }
   }
 
@@ -387,7 +407,7 @@ struct VirtualSwitch::Impl {
         d->next_due = std::max(d->next_due + std::max<std::int64_t>(period, 1), now);
       }
     }
-    for (Device* d : due) Offer(d);
+    for (Device* d : due) Offer(d, Busy::kSkip);
   }
 
   void Serve() {
@@ -614,7 +634,7 @@ bool VirtualSwitch::SendInputReport(int slot) {
   Impl& m = *impl_;
   Device* d = m.Find(slot);
   if (!d || !m.running) return false;
-  m.Run([&m, d] { m.Offer(d); });
+  m.Run([&m, d] { m.Offer(d, Impl::Busy::kOwe); });
   return true;
 }
 
