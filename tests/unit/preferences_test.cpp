@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,14 +35,30 @@ std::vector<std::string> FolderListing() {
   return names;
 }
 
+// Each test works in a fresh folder of its own, made here and removed afterwards; the folder the
+// binary was started in is never touched (someone may run it by hand anywhere).
 class PreferencesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const auto& item : fs::directory_iterator(fs::current_path())) {
-      fs::remove_all(item.path());
+    started_in_ = fs::current_path();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; folder_.empty(); ++attempt) {
+      const fs::path candidate =
+          fs::temp_directory_path() / ("qx-preferences-test-" + std::to_string(stamp) + "-" + std::to_string(attempt));
+      if (fs::create_directory(candidate)) folder_ = candidate;
     }
+    fs::current_path(folder_);
   }
-  void TearDown() override { ClosePreferenceFile(); }
+  void TearDown() override {
+    ClosePreferenceFile();
+    fs::current_path(started_in_);
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+ private:
+  fs::path started_in_;
+  fs::path folder_;
 };
 
 TEST(PreferenceParse, LinesGroupsCommentsAndKeys) {
