@@ -9,7 +9,9 @@ namespace qx {
 
 std::string ApplyScheduleRules(const AutomationHooks& hooks) {
   const std::string time_text = FormatDateText("%hh:%ii:%ss", CurrentDateValue());
-  // The clock is read again for the date: at midnight both fields change on the same tick.
+  // The clock is read a second time for the date. Across midnight the two readings can fall on
+  // either side of it, so for one tick the status bar may show the new date beside the old
+  // day's "23:59:59" (the next tick puts them together again); the rules below use only the time.
   const std::string date_text = FormatDateText("%dd.%mm.%yyyy", CurrentDateValue());
   SetStatusText(hooks.status_bar, 1, date_text, kStatusCentred);
   SetStatusText(hooks.status_bar, 2, time_text, kStatusCentred);

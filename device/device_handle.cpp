@@ -1,26 +1,17 @@
 #include "device/device_handle.h"
 
-#include <windows.h>
-
 #include <cstdint>
 
 namespace qx {
 
-bool IsUsableHandle(void* native) {
+bool IsUsableHandle(HANDLE native) {
   return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(native)) > 0;
 }
 
-DeviceHandle::DeviceHandle(void* native) {
-  if (IsUsableHandle(native)) {
-    native_ = native;
-  } else if (native && native != INVALID_HANDLE_VALUE) {
-    CloseHandle(native);  // a value the platform should never give; do not leak it
-  }
-}
-
-void DeviceHandle::reset(void* native) {
-  void* old = std::exchange(native_, native);
-  if (old) CloseHandle(old);
+DeviceHandle AdoptDeviceHandle(HANDLE native) {
+  if (IsUsableHandle(native)) return DeviceHandle(native);
+  if (native && native != INVALID_HANDLE_VALUE) CloseHandle(native);  // a value the platform should never give; do not leak it
+  return DeviceHandle();
 }
 
 }  // namespace qx

@@ -92,7 +92,7 @@ HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode,
       candidate = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
                               OPEN_EXISTING, io == DeviceIo::kOverlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
     }
-    DeviceHandle handle(candidate);
+    DeviceHandle handle = AdoptDeviceHandle(candidate);
     if (!handle) continue;
 
     HIDD_ATTRIBUTES attributes{};
@@ -160,7 +160,7 @@ bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
 }
 
 DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io) {
-  return DeviceHandle(Search(vendor_id, product_id, SearchFor::kHandle, io));
+  return AdoptDeviceHandle(Search(vendor_id, product_id, SearchFor::kHandle, io));
 }
 
 void CloseDevice(DeviceHandle& handle) {

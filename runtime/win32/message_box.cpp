@@ -3,7 +3,9 @@
 // MessageBoxW runs its own modal loop, which dispatches every message of the thread: window-timer
 // callbacks keep running and worker text requests are served while the box is open. The probe
 // keeps the box's window handle (caught with a thread-local CBT hook as the box is activated) so
-// another thread can read and answer it without searching every window of the desktop.
+// another thread can read and answer it without searching every window of the desktop. The probe
+// stays off until a test first calls one of its functions; the shipped program never does, so its
+// boxes cost no hook and no bookkeeping.
 
 #include <windows.h>
 
@@ -20,6 +22,7 @@ namespace qx {
 
 namespace {
 
+std::atomic<bool> g_probe_on{false};
 std::mutex g_probe_mutex;
 std::atomic<int> g_shown{0};
 // One entry per open box, innermost last (a timer may open a box while another is open); null
@@ -70,19 +73,22 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
   DisabledWindows disabled{GetCurrentThreadId(), foreground, {}};
   EnumWindows(DisableOne, reinterpret_cast<LPARAM>(&disabled));
 
-  {
-    std::lock_guard lock(g_probe_mutex);
-    g_last_title = title;
-    g_last_text = text;
-    g_open_boxes.push_back(nullptr);
-  }
-  g_shown.fetch_add(1);
+  const bool probed = g_probe_on.load();
   HHOOK previous = t_hook;
-  t_hook = SetWindowsHookExW(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
+  if (probed) {
+    {
+      std::lock_guard lock(g_probe_mutex);
+      g_last_title = title;
+      g_last_text = text;
+      g_open_boxes.push_back(nullptr);
+    }
+    g_shown.fetch_add(1);
+    t_hook = SetWindowsHookExW(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
+  }
   const int button = MessageBoxW(owner, WidenText(text).c_str(), WidenText(title).c_str(), static_cast<UINT>(options));
-  if (t_hook) UnhookWindowsHookEx(t_hook);
-  t_hook = previous;
-  {
+  if (probed) {
+    if (t_hook) UnhookWindowsHookEx(t_hook);
+    t_hook = previous;
     std::lock_guard lock(g_probe_mutex);
     g_open_boxes.pop_back();
   }
@@ -94,25 +100,30 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
 }
 
 int MessageBoxesShown() {
+  g_probe_on = true;
   return g_shown.load();
 }
 
 bool IsMessageBoxOpen() {
+  g_probe_on = true;
   std::lock_guard lock(g_probe_mutex);
   return !g_open_boxes.empty();
 }
 
 std::string LastMessageBoxTitle() {
+  g_probe_on = true;
   std::lock_guard lock(g_probe_mutex);
   return g_last_title;
 }
 
 std::string LastMessageBoxText() {
+  g_probe_on = true;
   std::lock_guard lock(g_probe_mutex);
   return g_last_text;
 }
 
 bool AnswerMessageBox(int button, int timeoutMs) {
+  g_probe_on = true;
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     HWND box = nullptr;

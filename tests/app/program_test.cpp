@@ -12,17 +12,13 @@
 #include "app/tray_menu.h"
 #include "automation/settings_file.h"
 #include "program_test_support.h"
+#include "tests/support/settings_groups.h"
 
 namespace qx::test {
 namespace {
 
 const std::string kUsbOff = "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED";
 const std::string kUsbOn = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";
-const std::string kNamesGroup = "[\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0]\r\n";
-const std::string kStartupGroup = "[\xCF\xF0\xE8 \xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE5]\r\n";
-const std::string kExitGroup = "[\xCF\xF0\xE8 \xE2\xFB\xF5\xEE\xE4\xE5]\r\n";
-const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";
-const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";
 
 const std::string kFourNames = kNamesGroup + "1 = Lamp\r\n2 = Pump\r\n3 = Heater\r\n4 = Fan\r\n";
 

@@ -16,17 +16,18 @@
 #include "app/widget_ids.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
+#include "tests/support/settings_groups.h"
 
 namespace qx {
 namespace {
 
-// Windows-1251: "Насос" and the five group names.
+// Windows-1251: "Насос".
 const std::string kPump = "\xCD\xE0\xF1\xEE\xF1";
-const std::string kNamesGroup = "[\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0]\r\n";
-const std::string kStartupGroup = "[\xCF\xF0\xE8 \xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE5]\r\n";
-const std::string kExitGroup = "[\xCF\xF0\xE8 \xE2\xFB\xF5\xEE\xE4\xE5]\r\n";
-const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";
-const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";
+using qx::test::kNamesGroup;
+using qx::test::kStartupGroup;
+using qx::test::kExitGroup;
+using qx::test::kScheduleGroup;
+using qx::test::kThermostatGroup;
 
 std::string Slurp() {
   std::ifstream in(kSettingsFileName, std::ios::binary);

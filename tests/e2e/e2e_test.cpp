@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/desktop_support.h"
+#include "tests/support/settings_groups.h"
 #include "tools/vswitch/virtual_switch.h"
 
 namespace {
@@ -24,11 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const std::string kNamesGroup = "[\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0]\r\n";
-const std::string kStartupGroup = "[\xCF\xF0\xE8 \xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE5]\r\n";
-const std::string kExitGroup = "[\xCF\xF0\xE8 \xE2\xFB\xF5\xEE\xE4\xE5]\r\n";
-const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";
-const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";
+using qx::test::kNamesGroup;
+using qx::test::kStartupGroup;
+using qx::test::kExitGroup;
+using qx::test::kScheduleGroup;
+using qx::test::kThermostatGroup;
 
 using qx::test::Slurp;
 using qx::test::ThisProgramFolder;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "tests/support/desktop_support.h"
+#include "tests/support/settings_groups.h"
 #include "tools/vswitch/virtual_switch.h"
 
 namespace {
@@ -33,10 +34,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 const char kErrorBoxTitle[] = "USB Quelarotix";
-// Settings groups, in Windows-1251: Устройства, Часы, Термометр.
-const std::string kNamesGroup = "[\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0]\r\n";
-const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";
-const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";
+
+using qx::test::kNamesGroup;
+using qx::test::kScheduleGroup;
+using qx::test::kThermostatGroup;
 
 using qx::test::ControlOf;
 using qx::test::Slurp;
