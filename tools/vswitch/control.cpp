@@ -121,6 +121,10 @@ std::string ExecuteCommand(VirtualSwitch& sw, const std::string& line, bool* qui
     return out;
   }
   if (c == "freq") return "ok " + std::to_string(PerformanceFrequency());
+  if (c == "sync") {
+    sw.Sync();
+    return "ok";
+  }
   if (c == "quit") {
     if (quit) *quit = true;
     return "ok";
@@ -215,12 +219,13 @@ void ControlServer::Serve() {
       if (!ReadFile(pipe, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) break;
       bool quit = false;
       const std::string answer = ExecuteCommand(sw_, std::string(buffer.data(), got), &quit);
-      DWORD put = 0;
-      WriteFile(pipe, answer.data(), static_cast<DWORD>(answer.size()), &put, nullptr);
+      // The quit is recorded before it is answered: a client that has the answer may rely on it.
       if (quit) {
         quit_ = true;
         SetEvent(quit_event_);
       }
+      DWORD put = 0;
+      WriteFile(pipe, answer.data(), static_cast<DWORD>(answer.size()), &put, nullptr);
     }
     FlushFileBuffers(pipe);
     DisconnectNamedPipe(pipe);

@@ -198,6 +198,9 @@ struct VirtualSwitch::Impl {
     if (Issue(in, ok)) return;
     if (GetLastError() == ERROR_PIPE_CONNECTED) {
       Connected(in);
+      // No completion will come for this connect; a client that has already left again must
+      // not leave the instance waiting for one.
+      Settle(in);
     } else {
       Retire(in);
     }
@@ -301,7 +304,12 @@ struct VirtualSwitch::Impl {
       if (ok || error == ERROR_PIPE_CONNECTED) {
         Connected(in);
       } else {
-        Retire(in);
+        // A client that opened and closed again before its connect was seen: the instance listens
+        // again. (Retired, it would be gone for good, and a device that is opened and closed fast
+        // enough would run out of listening instances and answer "pipe busy".)
+        DisconnectNamedPipe(in->pipe);
+        Listen(in);
+        KeepSpares(d);
       }
     } else if (in->state == InstanceState::kConnected) {
       if (ok || error == ERROR_MORE_DATA) {
@@ -636,6 +644,10 @@ bool VirtualSwitch::SendInputReport(int slot) {
   if (!d || !m.running) return false;
   m.Run([&m, d] { m.Offer(d, Impl::Busy::kOwe); });
   return true;
+}
+
+void VirtualSwitch::Sync() {
+  if (impl_->running) impl_->Run([] {});
 }
 
 std::vector<OutputReport> VirtualSwitch::OutputReports(int slot) const {

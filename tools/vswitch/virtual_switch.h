@@ -90,6 +90,10 @@ class VirtualSwitch {
   bool SetRate(int slot, double per_second);
   // Offers the current input report to every open handle now.
   bool SendInputReport(int slot);
+  // Returns once the simulator has handled every open and close that reached it before the call,
+  // so the next open finds the device listening again (a test that opens a device in a tight
+  // loop waits here, as the program's 400 ms between checks would).
+  void Sync();
 
   std::vector<OutputReport> OutputReports(int slot) const;
   void ClearOutputReports(int slot);
