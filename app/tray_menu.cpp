@@ -18,7 +18,7 @@ void BuildPopupMenu() {
 }
 
 bool AddProgramTrayIcon() {
-  return AddTrayIcon(kTrayIcon, NativeWindowHandle(kMainWindow), ExtractProgramIcon()) != 0;
+  return AddTrayIcon(kTrayIcon, NativeWindowHandle(kMainWindow), LoadProgramTrayIcon()) != 0;
 }
 
 int PadLength(const OutletNames& names) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -19,12 +20,22 @@ namespace qx {
 
 enum class WidgetKind { kPanel, kFrame, kCheckBox, kToggleButton, kText, kStringField, kComboBox, kSpinField };
 
+// Which font a widget is drawn in: the reference of one of the layer's fonts, or kGuiFont for the
+// platform's default GUI font. The handle itself depends on the DPI of the widget's window.
+inline constexpr int kGuiFont = kAnonymousNumber;
+
 // Where new widgets of one window go: the current container, the containers saved by open
 // Panels, and the font new widgets get.
 struct WidgetList {
   HWND container = nullptr;
   std::vector<HWND> saved;
-  HFONT default_font = nullptr;
+  int default_font = kGuiFont;
+};
+
+// A widget's or window's place and size as the program gave them, in pixels at 96 DPI; the layer
+// scales them to the window's DPI.
+struct Layout {
+  int x = 0, y = 0, width = 0, height = 0;
 };
 
 struct WindowRecord {
@@ -34,6 +45,8 @@ struct WindowRecord {
   bool minimized_or_maximized = false;
   bool has_widget_list = false;
   WidgetList list;
+  Layout client;  // width and height of the client area
+  int dpi = 96;
   ~WindowRecord();
 };
 
@@ -49,7 +62,8 @@ struct WidgetRecord {
   int text_colour = -1;
   int background_colour = -1;
   UniqueHbrush background_brush;
-  HFONT font = nullptr;
+  int font = kGuiFont;
+  Layout layout;  // ComboBox: height is the closed height
   bool three_state = false;
   bool border_only = false;  // Frame styles that draw nothing inside their border
   bool numeric = false;      // SpinField
@@ -59,7 +73,11 @@ struct WidgetRecord {
 
 struct FontRecord {
   int ref = kAnonymousNumber;
-  UniqueHfont font;
+  UniqueHfont font;  // at the system DPI; the handle FontHandle gives out
+  std::wstring face;
+  int points = 0;
+  int options = 0;
+  std::map<int, UniqueHfont> at_other_dpi;  // made when a window of that DPI first needs them
   ~FontRecord();
 };
 
@@ -81,7 +99,7 @@ struct StatusBarRecord {
   int ref = kAnonymousNumber;
   HWND owner = nullptr;
   UniqueHwnd bar;
-  std::vector<int> right_edges;
+  std::vector<int> right_edges;  // at 96 DPI
   ~StatusBarRecord();
 };
 
@@ -99,6 +117,11 @@ struct LayerState {
   HINSTANCE instance = nullptr;
   UINT taskbar_created = 0;
   UniqueHwnd dispatcher;  // message-only window that runs worker requests
+  int system_dpi = 96;    // the DPI the platform's stock and system fonts were made for
+
+  // The default GUI font and the status bars' font at DPIs other than the system's.
+  std::map<int, UniqueHfont> gui_fonts;
+  std::map<int, UniqueHfont> status_fonts;
 
   Registry<WindowRecord> windows;
   Registry<WidgetRecord> widgets;
@@ -141,7 +164,27 @@ void QueueWindowEvent(int code, int window);
 // Offers a message addressed to a container (window or Panel page) to the widget hooks; returns
 // true with `result` set if a hook handled it.
 bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
-void ForgetFontInWidgets(HFONT font);
+void ForgetFontInWidgets(int font);
+
+// DPI scaling (dpi_layout.cpp). Layout numbers are pixels at 96 DPI.
+int ScaleToDpi(int value, int dpi);
+int SystemDpi();
+// The DPI a window is drawn at now, as the platform reports it.
+int NativeWindowDpi(HWND hwnd);
+// The DPI of a window of the layer (as it last laid it out), or the platform's for others.
+int DpiOfWindow(HWND hwnd);
+// The outer rectangle of a window with the given style whose client area is width x height
+// pixels, its frame drawn at `dpi`.
+RECT OuterRectForDpi(int width, int height, DWORD style, DWORD ex_style, int dpi);
+// The handle of a font choice (a font reference or kGuiFont) for a window of the given DPI.
+HFONT FontAtDpi(int font, int dpi);
+HFONT StatusFontAtDpi(int dpi);
+// Lays a window and everything in it out again for a new DPI; `suggested`, when given, is where
+// the platform proposes to put the window.
+void RelayoutWindow(WindowRecord& window, int dpi, const RECT* suggested);
+// Places, sizes and fonts one widget for its window's DPI.
+void PlaceWidget(WidgetRecord& widget, int dpi);
+void RescaleStatusBars(HWND owner, int dpi);
 // Runs the text changes queued by worker threads (user-interface thread only).
 void RunWorkerRequests();
 // Stops accepting worker requests and releases every waiting worker.

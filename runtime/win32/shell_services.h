@@ -49,9 +49,8 @@ int AddTrayIcon(int number, HWND__* window, HICON__* icon);
 void SetTrayToolTip(int number, const std::string& text);
 // The tooltip as last set (Windows-1251), empty if there is no such icon.
 std::string GetTrayToolTip(int number);
-// The first icon of the running program's file (resource 1), or nullptr. Read through the
-// UTF-16 path, so it works wherever the program is installed.
-HICON__* ExtractProgramIcon();
+// The program's icon (resource 1) at the small-icon size of the system DPI, or nullptr.
+HICON__* LoadProgramTrayIcon();
 
 // --- Message box ----------------------------------------------------------------------------
 // A modal message box; returns the button pressed (IDOK = 1, ...). While it is open the thread's

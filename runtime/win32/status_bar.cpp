@@ -1,11 +1,13 @@
 // The status bar: a common-controls status window along the bottom of a layer window, re-laid-out
-// by the window procedure whenever the window's size changes.
+// by the window procedure whenever the window's size changes. Field widths and the minimum height
+// are pixels at 96 DPI, scaled to the window's DPI.
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <memory>
+#include <vector>
 
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
@@ -40,9 +42,33 @@ LRESULT CALLBACK StatusBarSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
+// Sizes the bar's parts for the DPI. The right edges are scaled rather than the widths, so the
+// last field still ends where the window's scaled client area does.
+void ApplyStatusLayout(const StatusBarRecord& bar, int dpi) {
+  const HWND control = bar.bar.get();
+  SendMessageW(control, SB_SETMINHEIGHT, static_cast<WPARAM>(ScaleToDpi(kMinimumHeight, dpi)), 0);
+  std::vector<int> edges;
+  for (int edge : bar.right_edges) edges.push_back(ScaleToDpi(edge, dpi));
+  if (!edges.empty()) SendMessageW(control, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  SendMessageW(control, WM_SIZE, 0, 0);
+}
+
 }  // namespace
 
 StatusBarRecord::~StatusBarRecord() = default;
+
+void RescaleStatusBars(HWND owner, int dpi) {
+  LayerState* s = Layer();
+  if (!s) return;
+  for (int ref : s->status_bars.References()) {
+    StatusBarRecord* bar = s->status_bars.Find(ref);
+    if (!bar || bar->owner != owner) continue;
+    // The bar picks the system's status font itself; at another DPI it gets that font made anew.
+    if (const HFONT font = StatusFontAtDpi(dpi))
+      SendMessageW(bar->bar.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    ApplyStatusLayout(*bar, dpi);
+  }
+}
 
 void RelayoutStatusBars(HWND owner) {
   LayerState* s = Layer();
@@ -59,12 +85,15 @@ int NewStatusBar(int number, HWND__* window) {
   const HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
                                    s->instance, nullptr);
   if (!bar) return kNoObject;
-  SendMessageW(bar, SB_SETMINHEIGHT, kMinimumHeight, 0);
-  SendMessageW(bar, WM_SIZE, 0, 0);
   SetWindowSubclass(bar, StatusBarSubclassProc, 1, 0);
   auto record = std::make_unique<StatusBarRecord>();
   record->owner = window;
   record->bar.reset(bar);
+  const int dpi = DpiOfWindow(window);
+  if (dpi != SystemDpi()) {
+    if (const HFONT font = StatusFontAtDpi(dpi)) SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  ApplyStatusLayout(*record, dpi);
   const int ref = number == kAnonymousNumber ? s->status_bars.NextAnonymousRef() : number;
   record->ref = ref;
   s->status_bars.Store(number, std::move(record));
@@ -77,7 +106,7 @@ void AddStatusField(int width) {
   if (!bar || bar->right_edges.size() >= kMaximumFields) return;
   const int left = bar->right_edges.empty() ? 0 : bar->right_edges.back();
   bar->right_edges.push_back(left + width);
-  SendMessageW(bar->bar.get(), SB_SETPARTS, bar->right_edges.size(), reinterpret_cast<LPARAM>(bar->right_edges.data()));
+  ApplyStatusLayout(*bar, DpiOfWindow(bar->owner));
 }
 
 void SetStatusText(int statusBar, int field, const std::string& text, int options) {

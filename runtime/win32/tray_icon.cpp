@@ -98,14 +98,11 @@ std::string GetTrayToolTip(int number) {
   return record ? record->tooltip : std::string();
 }
 
-HICON__* ExtractProgramIcon() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size()) return nullptr;
-  path.resize(length);
-  const HICON icon = ExtractIconW(GetModuleHandleW(nullptr), path.c_str(), 0);
-  // 1 means "not a program or icon file"; no icon at all is null.
-  return reinterpret_cast<UINT_PTR>(icon) > 1 ? icon : nullptr;
+HICON__* LoadProgramTrayIcon() {
+  // The notification area shows small icons at the system DPI. The program's icon resource holds
+  // an image of that size for 100, 125, 150 and 200 %, so none has to be scaled.
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 }
 
 void DestroyTrayIconsOf(HWND owner) {

@@ -26,6 +26,7 @@ constexpr int kComboListHeight = 350;
 struct Placement {
   WindowRecord* window = nullptr;
   HWND container = nullptr;
+  int Scaled(int value) const { return ScaleToDpi(value, window->dpi); }
 };
 
 bool CurrentPlacement(LayerState* s, Placement& placement) {
@@ -46,11 +47,23 @@ std::wstring ControlText(HWND control) {
   return text;
 }
 
+// x, y, width and height are pixels of the window's DPI.
 HWND CreateControl(const Placement& at, const wchar_t* cls, const std::string& text, DWORD style, DWORD ex_style, int x,
                    int y, int width, int height, int number) {
   const int id = number >= 0 ? number : 0;
   return CreateWindowExW(ex_style, cls, WidenText(text).c_str(), WS_CHILD | style, x, y, width, height, at.container,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+int DpiOfWidget(const WidgetRecord& w) {
+  LayerState* s = Layer();
+  const WindowRecord* window = s ? s->windows.Find(w.window) : nullptr;
+  return window ? window->dpi : SystemDpi();
+}
+
+// A SpinField's arrows are half its height wide, at its right end; the text box takes the rest.
+int SpinArrowsWidth(const Layout& layout, int dpi) {
+  return ScaleToDpi(layout.height / 2, dpi);
 }
 
 LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind);
@@ -111,8 +124,8 @@ int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> reco
   record->window = at.window->ref;
   record->container = at.container;
   record->sequence = s->next_sequence++;
-  HFONT font = at.window->list.default_font;
-  record->font = font;
+  record->font = at.window->list.default_font;
+  const HFONT font = FontAtDpi(record->font, at.window->dpi);
   for (HWND control : {record->control.get(), record->arrows.get()}) {
     if (!control) continue;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -134,14 +147,28 @@ int NewSimpleWidget(int number, WidgetKind kind, const wchar_t* cls, const std::
   LayerState* s = EnsureLayer();
   Placement at;
   if (!s || number < kAnonymousNumber || !CurrentPlacement(s, at)) return kNoObject;
-  const HWND control = CreateControl(at, cls, text, style, ex_style, x, y, width, height, number);
+  const HWND control = CreateControl(at, cls, text, style, ex_style, at.Scaled(x), at.Scaled(y), at.Scaled(width),
+                                     at.Scaled(height), number);
   if (!control) return kNoObject;
   auto record = std::make_unique<WidgetRecord>();
   record->kind = kind;
+  record->layout = {x, y, width, height};
   record->border_only = border_only;
   record->control.reset(control);
   if (border_only) SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return RegisterWidget(s, number, std::move(record), at);
+}
+
+// The pages fill the panel's display area, which depends on its size and on the height of its
+// tab strip (its font).
+void PlacePanelPages(WidgetRecord& panel) {
+  RECT area{};
+  GetClientRect(panel.control.get(), &area);
+  SendMessageW(panel.control.get(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+  for (const UniqueHwnd& page : panel.pages) {
+    SetWindowPos(page.get(), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void ShowSelectedPage(WidgetRecord& panel) {
@@ -183,6 +210,7 @@ bool ParseWholeNumber(const std::wstring& text, int& value) {
   return true;
 }
 
+// `height` in pixels of the window's DPI.
 void SetComboClosedHeight(HWND combo, int height) {
   // The closed box's height follows the item height of its selection field. How the two relate
   // differs between platform versions, so step the item height until the box is as tall as asked.
@@ -316,12 +344,13 @@ int NewPanel(int number, int x, int y, int width, int height) {
   LayerState* s = EnsureLayer();
   Placement at;
   if (!s || number < kAnonymousNumber || !CurrentPlacement(s, at)) return kNoObject;
-  const HWND control =
-      CreateControl(at, WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                    WS_EX_CONTROLPARENT | WS_EX_TRANSPARENT, x, y, width, height, number);
+  const HWND control = CreateControl(
+      at, WC_TABCONTROLW, "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+      WS_EX_CONTROLPARENT | WS_EX_TRANSPARENT, at.Scaled(x), at.Scaled(y), at.Scaled(width), at.Scaled(height), number);
   if (!control) return kNoObject;
   auto record = std::make_unique<WidgetRecord>();
   record->kind = WidgetKind::kPanel;
+  record->layout = {x, y, width, height};
   record->control.reset(control);
   const int ref = RegisterWidget(s, number, std::move(record), at);
   WidgetList& list = at.window->list;
@@ -387,7 +416,10 @@ int NewComboBox(int number, int x, int y, int width, int height, int options) {
       WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ((options & kComboEditable) ? CBS_DROPDOWN : CBS_DROPDOWNLIST);
   const int ref =
       NewSimpleWidget(number, WidgetKind::kComboBox, L"ComboBox", "", style, 0, x, y, width, height + kComboListHeight);
-  if (WidgetRecord* w = ref != kNoObject ? FindWidget(ref) : nullptr) SetComboClosedHeight(w->control.get(), height);
+  if (WidgetRecord* w = ref != kNoObject ? FindWidget(ref) : nullptr) {
+    w->layout.height = height;
+    SetComboClosedHeight(w->control.get(), ScaleToDpi(height, DpiOfWidget(*w)));
+  }
   return ref;
 }
 
@@ -395,26 +427,30 @@ int NewSpinField(int number, int x, int y, int width, int height, int minimum, i
   LayerState* s = EnsureLayer();
   Placement at;
   if (!s || number < kAnonymousNumber || !CurrentPlacement(s, at)) return kNoObject;
-  const int arrows_width = height / 2;
+  const Layout layout{x, y, width, height};
+  const int arrows_width = SpinArrowsWidth(layout, at.window->dpi);
+  const int left = at.Scaled(x), top = at.Scaled(y), full_width = at.Scaled(width), full_height = at.Scaled(height);
   DWORD edit_style = WS_VISIBLE | WS_TABSTOP | ES_RIGHT | ES_AUTOHSCROLL;
   if (options & kSpinReadOnly) edit_style |= ES_READONLY;
-  const HWND edit =
-      CreateControl(at, L"Edit", "", edit_style, WS_EX_CLIENTEDGE, x, y, width - arrows_width, height, number);
+  const HWND edit = CreateControl(at, L"Edit", "", edit_style, WS_EX_CLIENTEDGE, left, top, full_width - arrows_width,
+                                  full_height, number);
   if (!edit) return kNoObject;
   UniqueHwnd edit_owner(edit);
   const bool numeric = (options & kSpinNumeric) != 0;
   DWORD arrow_style = WS_VISIBLE | UDS_ARROWKEYS | UDS_NOTHOUSANDS;
   if (numeric) arrow_style |= UDS_SETBUDDYINT;
-  const HWND arrows =
-      CreateControl(at, UPDOWN_CLASSW, "", arrow_style, 0, x + width - arrows_width, y, arrows_width, height, number);
+  const HWND arrows = CreateControl(at, UPDOWN_CLASSW, "", arrow_style, 0, left + full_width - arrows_width, top,
+                                    arrows_width, full_height, number);
   if (!arrows) return kNoObject;
   SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
   SendMessageW(arrows, UDM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
   SendMessageW(arrows, UDM_SETPOS32, 0, 0);
   // Some versions of the control widen themselves when created; the arrows are half the height.
-  SetWindowPos(arrows, nullptr, x + width - arrows_width, y, arrows_width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(arrows, nullptr, left + full_width - arrows_width, top, arrows_width, full_height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   auto record = std::make_unique<WidgetRecord>();
   record->kind = WidgetKind::kSpinField;
+  record->layout = layout;
   record->control = std::move(edit_owner);
   record->arrows.reset(arrows);
   record->numeric = numeric;
@@ -597,11 +633,11 @@ void SetWidgetFont(int widget, std::intptr_t font) {
   LayerState* s = Layer();
   if (!s) return;
   // Only fonts the layer made are ever handed to a control; any other value names no font.
-  HFONT chosen = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  int chosen = kGuiFont;
   if (font != kDefaultGuiFont) {
     for (int ref : s->fonts.References()) {
       FontRecord* f = s->fonts.Find(ref);
-      if (f && reinterpret_cast<std::intptr_t>(f->font.get()) == font) chosen = f->font.get();
+      if (f && reinterpret_cast<std::intptr_t>(f->font.get()) == font) chosen = ref;
     }
   }
   if (widget == -1) {
@@ -612,26 +648,59 @@ void SetWidgetFont(int widget, std::intptr_t font) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return;
   w->font = chosen;
-  SendMessageW(w->control.get(), WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
-  if (w->arrows) SendMessageW(w->arrows.get(), WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+  const HFONT handle = FontAtDpi(chosen, DpiOfWidget(*w));
+  SendMessageW(w->control.get(), WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+  if (w->arrows) SendMessageW(w->arrows.get(), WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
   if (w->kind == WidgetKind::kComboBox) InvalidateRect(w->control.get(), nullptr, TRUE);
 }
 
-void ForgetFontInWidgets(HFONT font) {
+void ForgetFontInWidgets(int font) {
   LayerState* s = Layer();
-  if (!s || !font) return;
-  const HFONT fallback = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  if (!s || font == kGuiFont) return;
   for (int ref : s->widgets.References()) {
     WidgetRecord* w = s->widgets.Find(ref);
     if (w && w->font == font) {
-      w->font = fallback;
+      w->font = kGuiFont;
+      const HFONT fallback = FontAtDpi(kGuiFont, DpiOfWidget(*w));
       SendMessageW(w->control.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fallback), TRUE);
     }
   }
   for (int ref : s->windows.References()) {
     WindowRecord* window = s->windows.Find(ref);
-    if (window && window->list.default_font == font) window->list.default_font = fallback;
+    if (window && window->list.default_font == font) window->list.default_font = kGuiFont;
   }
+}
+
+void PlaceWidget(WidgetRecord& w, int dpi) {
+  const HFONT font = FontAtDpi(w.font, dpi);
+  const Layout& at = w.layout;
+  const int x = ScaleToDpi(at.x, dpi), y = ScaleToDpi(at.y, dpi);
+  const int width = ScaleToDpi(at.width, dpi), height = ScaleToDpi(at.height, dpi);
+  constexpr UINT kHow = SWP_NOZORDER | SWP_NOACTIVATE;
+  const HWND control = w.control.get();
+  // The font first: a combo box and a tab control size their parts after it.
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  switch (w.kind) {
+    case WidgetKind::kComboBox:
+      SetWindowPos(control, nullptr, x, y, width, ScaleToDpi(at.height + kComboListHeight, dpi), kHow);
+      SetComboClosedHeight(control, height);
+      break;
+    case WidgetKind::kSpinField: {
+      const int arrows = SpinArrowsWidth(at, dpi);
+      SetWindowPos(control, nullptr, x, y, width - arrows, height, kHow);
+      SendMessageW(w.arrows.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      SetWindowPos(w.arrows.get(), nullptr, x + width - arrows, y, arrows, height, kHow);
+      break;
+    }
+    case WidgetKind::kPanel:
+      SetWindowPos(control, nullptr, x, y, width, height, kHow);
+      PlacePanelPages(w);
+      break;
+    default:
+      SetWindowPos(control, nullptr, x, y, width, height, kHow);
+      break;
+  }
+  InvalidateRect(control, nullptr, TRUE);
 }
 
 void SetWidgetColor(int widget, int which, int colour) {

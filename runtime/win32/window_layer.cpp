@@ -31,6 +31,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"QuellarotixWindow";
 constexpr wchar_t kContainerClass[] = L"QuellarotixPage";
 constexpr wchar_t kDispatcherClass[] = L"QuellarotixDispatcher";
+// WM_GETDPISCALEDSIZE, which the headers for the oldest supported Windows do not name.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 std::unique_ptr<LayerState> g_state;
 
@@ -159,6 +161,22 @@ LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
       }
       RelayoutStatusBars(hwnd);
       break;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI (or its DPI was changed): everything is laid out again
+      // for it, with fonts made for it.
+      RelayoutWindow(*window, HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case kGetDpiScaledSize: {
+      // Asked before such a move: the outer size that gives the scaled client area exactly.
+      const int dpi = static_cast<int>(wparam);
+      const RECT outer = OuterRectForDpi(ScaleToDpi(window->client.width, dpi), ScaleToDpi(window->client.height, dpi),
+                                         static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+                                         static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), dpi);
+      auto* size = reinterpret_cast<SIZE*>(lparam);
+      size->cx = outer.right - outer.left;
+      size->cy = outer.bottom - outer.top;
+      return TRUE;
+    }
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) QueueWindowEvent(WindowActivatedEvent, ref);
       break;
@@ -240,6 +258,7 @@ LayerState* EnsureLayer() {
   auto state = std::make_unique<LayerState>();
   state->ui_thread = GetCurrentThreadId();
   state->instance = GetModuleHandleW(nullptr);
+  state->system_dpi = SystemDpi();
   INITCOMMONCONTROLSEX controls{sizeof(controls),
                                 ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -318,29 +337,42 @@ int NewWindow(int number, int x, int y, int width, int height, const std::string
   const DWORD opts = static_cast<DWORD>(options);
   DWORD style = opts & ~kLayerBits & ~static_cast<DWORD>(WS_CHILD | WS_POPUP);
   if ((opts & ~kLayerBits) == 0) style |= WS_CAPTION;
-  RECT outer{0, 0, width, height};
-  AdjustWindowRectEx(&outer, style, FALSE, 0);
-  int outer_width = outer.right - outer.left;
-  int outer_height = outer.bottom - outer.top;
-  if (opts & (kWindowCentred | kWindowCentredOnActive)) {
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    const HWND active = GetActiveWindow();
-    if ((opts & kWindowCentredOnActive) && !(opts & kWindowCentred) && active) GetWindowRect(active, &area);
-    const int area_width = area.right - area.left;
-    const int area_height = area.bottom - area.top;
-    if (opts & kWindowCentred) {
-      outer_width = std::min(outer_width, area_width);
-      outer_height = std::min(outer_height, area_height);
+  // The window's place and outer size for a DPI. The window is made for the system DPI; only once
+  // it exists does the platform tell the DPI of the monitor it is on.
+  struct Frame {
+    int x, y, width, height;
+  };
+  const HWND active = GetActiveWindow();
+  auto frame = [&](int dpi) {
+    const RECT outer = OuterRectForDpi(ScaleToDpi(width, dpi), ScaleToDpi(height, dpi), style, 0, dpi);
+    Frame placed{x, y, outer.right - outer.left, outer.bottom - outer.top};
+    if (opts & (kWindowCentred | kWindowCentredOnActive)) {
+      RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+      if ((opts & kWindowCentredOnActive) && !(opts & kWindowCentred) && active) GetWindowRect(active, &area);
+      const int area_width = area.right - area.left;
+      const int area_height = area.bottom - area.top;
+      if (opts & kWindowCentred) {
+        placed.width = std::min(placed.width, area_width);
+        placed.height = std::min(placed.height, area_height);
+      }
+      placed.x = area.left + (area_width - placed.width) / 2;
+      placed.y = area.top + (area_height - placed.height) / 2;
     }
-    x = area.left + (area_width - outer_width) / 2;
-    y = area.top + (area_height - outer_height) / 2;
-  }
-  const HWND hwnd = CreateWindowExW(0, kWindowClass, WidenText(title).c_str(), style, x, y, outer_width, outer_height,
-                                    nullptr, nullptr, s->instance, nullptr);
+    return placed;
+  };
+  const Frame placed = frame(SystemDpi());
+  const HWND hwnd = CreateWindowExW(0, kWindowClass, WidenText(title).c_str(), style, placed.x, placed.y, placed.width,
+                                    placed.height, nullptr, nullptr, s->instance, nullptr);
   if (!hwnd) return kNoObject;
 
   auto record = std::make_unique<WindowRecord>();
   record->hwnd.reset(hwnd);
+  record->client = {0, 0, width, height};
+  record->dpi = NativeWindowDpi(hwnd);
+  if (record->dpi != SystemDpi()) {
+    const Frame again = frame(record->dpi);
+    SetWindowPos(hwnd, nullptr, again.x, again.y, again.width, again.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   ACCEL keys[2] = {{FVIRTKEY, VK_TAB, kCommandNextWidget}, {FVIRTKEY | FSHIFT, VK_TAB, kCommandPreviousWidget}};
   record->accelerators.reset(CreateAcceleratorTableW(keys, 2));
   const int ref = number == kAnonymousNumber ? s->windows.NextAnonymousRef() : number;
@@ -348,7 +380,6 @@ int NewWindow(int number, int x, int y, int width, int height, const std::string
   if (!(opts & kWindowNoWidgetList)) {
     record->has_widget_list = true;
     record->list.container = hwnd;
-    record->list.default_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     s->current_list_window = ref;
   }
   s->windows.Store(number, std::move(record));

@@ -36,7 +36,7 @@ void BuildWindows() {
   CloseContainer();
   ASSERT_EQ(NewStatusBar(0, NativeWindowHandle(0)), 0);
   for (int i = 0; i < 3; ++i) AddStatusField(118);
-  ASSERT_NE(AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon()), 0);
+  ASSERT_NE(AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon()), 0);
   ASSERT_EQ(NewWindow(1, 360, 20, 160, 60, "Thermometer", kWindowCaption), 1);
   NewStringField(103, 4, 4, 140, 30, "");
 }

@@ -131,13 +131,13 @@ TEST_F(PopupMenuTest, ItemsLabelsAndAChoiceMadeWhileTimersRun) {
 
 TEST_F(TrayIconTest, AddToolTipAndTheTaskbarComingBack) {
   const HWND window = OpenWindow(0);
-  HICON icon = ExtractProgramIcon();
+  HICON icon = LoadProgramTrayIcon();
   ASSERT_NE(icon, nullptr) << "the test program carries the program's icon";
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(icon, &info));
   BITMAP colour{};
   GetObjectW(info.hbmColor, sizeof(colour), &colour);
-  EXPECT_EQ(colour.bmWidth, 32);
+  EXPECT_EQ(colour.bmWidth, GetSystemMetrics(SM_CXSMICON)) << "the small icon, not the 32 x 32 one";
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
   ASSERT_EQ(AddTrayIcon(1, window, icon), 1);
@@ -179,9 +179,9 @@ TEST_F(TrayIconTest, AddToolTipAndTheTaskbarComingBack) {
 
 TEST_F(TrayIconTest, AddingUnderAUsedNumberReplacesTheIcon) {
   const HWND window = OpenWindow(0);
-  ASSERT_EQ(AddTrayIcon(1, window, ExtractProgramIcon()), 1);
-  ASSERT_EQ(AddTrayIcon(1, window, ExtractProgramIcon()), 1) << "the old icon was removed first";
-  EXPECT_EQ(AddTrayIcon(2, nullptr, ExtractProgramIcon()), 0);
+  ASSERT_EQ(AddTrayIcon(1, window, LoadProgramTrayIcon()), 1);
+  ASSERT_EQ(AddTrayIcon(1, window, LoadProgramTrayIcon()), 1) << "the old icon was removed first";
+  EXPECT_EQ(AddTrayIcon(2, nullptr, LoadProgramTrayIcon()), 0);
 }
 
 std::atomic<int> g_box_ticks{0};
@@ -271,7 +271,7 @@ TEST_F(ProcessTest, ShutdownReleasesInOrderAndLeavesThreadsRunning) {
   const HWND window = OpenWindow(0);
   ASSERT_EQ(NewFont(1, "Arial", 18, kFontBold), 1);
   const auto font = reinterpret_cast<HGDIOBJ>(FontHandle(1));
-  ASSERT_EQ(AddTrayIcon(1, window, ExtractProgramIcon()), 1);
+  ASSERT_EQ(AddTrayIcon(1, window, LoadProgramTrayIcon()), 1);
   ASSERT_NE(NewStringField(9, 0, 0, 50, 20, "OFF"), kNoObject);
   ASSERT_TRUE(CreatePreferenceFile("Shutdown.ini"));
   SelectGroup("Names");  // a group not yet in the file: false, and written with the first key

@@ -26,7 +26,7 @@ TEST_F(WorkerTextTest, WorkerChangesAreMadeOnTheUiThreadAndRaiseNoEvent) {
   OpenWindow(0);
   ASSERT_NE(NewStringField(9, 10, 10, 140, 40, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
   ASSERT_NE(NewText(101, 10, 60, 55, 20, "OFF", 0x20801), kNoObject);
-  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon()), 1);
+  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon()), 1);
   DrainEvents();
 
   std::atomic<bool> finished{false};
@@ -64,7 +64,7 @@ TEST_F(WorkerTextTest, WorkerChangesAreMadeOnTheUiThreadAndRaiseNoEvent) {
 
 TEST_F(WorkerTextTest, WidgetReCreatedWhileAWorkerWritesIsNeverTouchedAfterItIsGone) {
   OpenWindow(0);
-  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon()), 1);
+  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon()), 1);
   std::atomic<bool> stop{false};
   std::atomic<bool> finished{false};
   std::atomic<int> writes{0};

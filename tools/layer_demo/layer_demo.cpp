@@ -167,7 +167,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
   std::sscanf(command_line, "%d %d", &g_seconds, &page);
   BuildWindow(page < 0 || page > 3 ? 0 : page);
   SetWindowHidden(0, 0);
-  AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon());
+  AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon());
   SetTrayToolTip(1, "OFF");
   if (g_seconds > 0) SetTimer(NativeWindowHandle(0), 9, static_cast<UINT>(g_seconds) * 1000, EndDemo);
   StartThread(Sensor, 0);
