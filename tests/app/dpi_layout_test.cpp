@@ -8,12 +8,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
-
-#include <cstdio>
-#include <fstream>
 
 #include "automation/settings_file.h"
 #include "program_test_support.h"
@@ -278,8 +277,10 @@ class DpiLayoutTest : public ProgramTest {
     LOGFONTW gui{};
     const auto stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     GetObjectW(stock, sizeof(gui), &gui);
-    for (int id : {kPanel, 1, 35, 5, 41, 67, 31, 101}) {
-      const HWND control = ControlOf(main_, id);
+    const HWND panel = GetParent(GetParent(ControlOf(main_, 1)));
+    for (HWND control : {panel, ControlOf(main_, 1), ControlOf(main_, 35), ControlOf(main_, 5), ControlOf(main_, 41),
+                         ControlOf(main_, 67), ControlOf(main_, 31), ControlOf(main_, 101)}) {
+      const int id = GetDlgCtrlID(control);
       const LOGFONTW log = FontOf(control);
       EXPECT_EQ(std::wstring(log.lfFaceName), gui.lfFaceName) << id;
       EXPECT_EQ(log.lfHeight, MulDiv(gui.lfHeight, dpi, DisplayDpi())) << id;
@@ -315,15 +316,8 @@ TEST_F(DpiLayoutTest, WidgetsInTheirScaledPlacesNoTextCutAndAgainAfterADpiChange
   PostMessageW(main_, WM_COMMAND, kThermometerItem, 0);
   RunPosted();
   ASSERT_NE(NativeWindowHandle(kThermometerWindow), nullptr);
-  SetText(kThermometerDisplay,
-          "-12.5 \xB0"
-          "C");
-  SetText(kTemperatureDisplay,
-          "-12.5 \xB0"
-          "C");
-  SetText(kTemperatureLabel,
-          "-12.5 \xB0"
-          "C");
+  const char widest_reading[] = "-12.5 \260C";  // "-12.5 °C", the longest the sensor shows
+  for (int id : {kTemperatureDisplay, kTemperatureLabel, kThermometerDisplay}) SetText(id, widest_reading);
   for (int id = 41; id <= 56; ++id) SetState(id, id % 2 ? 24 : 60);  // "23", "59"
   for (int id = 67; id <= 74; ++id) SetState(id, -99);
 
