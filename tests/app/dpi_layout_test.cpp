@@ -380,7 +380,7 @@ TEST_F(DpiLayoutTest, RealProgramHasItsScaledClientAreaAndLayout) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   fs::copy_file(BuiltProgramAt(QX_PROGRAM_PATH), folder / "Quellarotix.exe");
-  for (const char* dll : {"hid.dll", "setupapi.dll"}) fs::copy_file(ThisProgramFolder() / dll, folder / dll);
+  fs::copy_file(ThisProgramFolder() / "setupapi.dll", folder / "setupapi.dll");  // hid.dll: the system folder's
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
