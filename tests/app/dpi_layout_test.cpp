@@ -16,6 +16,7 @@
 
 #include "automation/settings_file.h"
 #include "program_test_support.h"
+#include "tests/support/settings_groups.h"
 
 namespace qx::test {
 namespace {
@@ -308,10 +309,10 @@ class DpiLayoutTest : public ProgramTest {
 
 TEST_F(DpiLayoutTest, WidgetsInTheirScaledPlacesNoTextCutAndAgainAfterADpiChange) {
   // Names as a user gives them, and the widest numbers the spin fields and combo boxes show.
-  Put(kSettingsFileName,
-      "[\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0]\r\n1 = \xCB\xE0\xEC\xEF\xE0\r\n"
-      "2 = \xCD\xE0\xF1\xEE\xF1\r\n3 = \xCE\xE1\xEE\xE3\xF0\xE5\xE2\r\n"
-      "4 = \xC2\xE5\xED\xF2\xE8\xEB\xFF\xF2\xEE\xF0\r\n");
+  Put(kSettingsFileName, kNamesGroup +
+                             "1 = \xCB\xE0\xEC\xEF\xE0\r\n2 = \xCD\xE0\xF1\xEE\xF1\r\n"  // Лампа, Насос
+                             "3 = \xCE\xE1\xEE\xE3\xF0\xE5\xE2\r\n"                      // Обогрев
+                             "4 = \xC2\xE5\xED\xF2\xE8\xEB\xFF\xF2\xEE\xF0\r\n");        // Вентилятор
   Start();
   PostMessageW(main_, WM_COMMAND, kThermometerItem, 0);
   RunPosted();
