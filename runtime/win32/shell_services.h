@@ -41,8 +41,10 @@ std::string GetMenuItemLabel(int menu, int item);
 
 // --- Tray icon ------------------------------------------------------------------------------
 // Puts an icon in the notification area, tied to `window`, which receives its mouse events as
-// TrayEvents. The layer owns `icon` from now on (also when adding fails) and destroys it with the
-// tray icon. Returns 1 on success, 0 on failure. The icon is added again after the taskbar has
+// TrayEvents. The layer owns `icon` from now on (also when the call fails) and destroys it with
+// the tray icon. Returns 1 if the shell took the icon, 0 if not; an icon the shell refused is kept
+// and offered again every 2 s and when the taskbar is created, until the shell takes it (nothing
+// is kept for a window that does not exist). A shown icon is added again after the taskbar has
 // been re-created.
 int AddTrayIcon(int number, HWND__* window, HICON__* icon);
 // Sets the tooltip to the first 63 characters of `text`. Callable from a worker thread.

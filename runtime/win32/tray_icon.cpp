@@ -2,6 +2,11 @@
 // GetMessage would never hand to the event loop; the window procedure therefore posts each one to
 // itself once more, and the posted copy becomes the TrayEvent (presses only). When Explorer
 // restarts it broadcasts "TaskbarCreated" and every icon has to be added again.
+//
+// A program started at log-on can come up before the taskbar does, and the shell then refuses
+// the add. The icon is the only way into a program that starts hidden, so a refused icon keeps its
+// record and is offered again every 2 s (a timer of the layer's dispatcher window) and at once
+// when the taskbar announces itself, until the shell takes it.
 
 #include <windows.h>
 
@@ -14,12 +19,28 @@
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/text_encoding.h"
+#include "runtime/win32/tray_icon_seam.h"
 
 namespace qx {
 
 namespace {
 
 constexpr int kToolTipCharacters = 63;
+constexpr UINT_PTR kRetryTimer = 1;  // on the dispatcher window, which has no other timer
+constexpr UINT kRetryMs = 2000;
+
+NotifyIconCall g_notify_icon;  // empty: the shell's own call
+
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+  return g_notify_icon ? g_notify_icon(message, data) : Shell_NotifyIconW(message, data);
+}
+
+void CALLBACK RetryTrayIcons(HWND, UINT, UINT_PTR, DWORD);
+
+void RetryLater() {
+  LayerState* s = Layer();
+  if (s && s->dispatcher) SetTimer(s->dispatcher.get(), kRetryTimer, kRetryMs, RetryTrayIcons);
+}
 
 NOTIFYICONDATAW IconData(const TrayIconRecord& record) {
   NOTIFYICONDATAW data{};
@@ -38,8 +59,20 @@ bool AddToShell(TrayIconRecord& record) {
     data.uFlags |= NIF_TIP;
     lstrcpynW(data.szTip, WidenText(record.tooltip).c_str(), ARRAYSIZE(data.szTip));
   }
-  record.shown = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+  record.shown = NotifyIcon(NIM_ADD, &data) != FALSE;
+  if (!record.shown) RetryLater();
   return record.shown;
+}
+
+void CALLBACK RetryTrayIcons(HWND, UINT, UINT_PTR, DWORD) {
+  LayerState* s = Layer();
+  if (!s) return;
+  bool refused = false;
+  for (int ref : s->tray_icons.References()) {
+    TrayIconRecord* record = s->tray_icons.Find(ref);
+    if (record && !record->shown && !AddToShell(*record)) refused = true;
+  }
+  if (!refused) KillTimer(s->dispatcher.get(), kRetryTimer);
 }
 
 // A bitmap handed in as the icon is turned into an icon of the same picture.
@@ -66,21 +99,24 @@ TrayIconRecord* FindTrayIcon(int ref) {
 TrayIconRecord::~TrayIconRecord() {
   if (!shown) return;
   NOTIFYICONDATAW data = IconData(*this);
-  Shell_NotifyIconW(NIM_DELETE, &data);
+  NotifyIcon(NIM_DELETE, &data);
 }
 
 int AddTrayIcon(int number, HWND__* window, HICON__* icon) {
   LayerState* s = EnsureLayer();
-  if (!s || number < kAnonymousNumber || !window || !IsWindow(window)) return 0;
+  if (!s || number < kAnonymousNumber || !window || !IsWindow(window)) {
+    if (icon) DestroyIcon(icon);
+    return 0;
+  }
   if (number >= 0) s->tray_icons.Erase(number);
   auto record = std::make_unique<TrayIconRecord>();
   record->owner = window;
   record->icon.reset(IconFrom(icon));
   const int ref = number == kAnonymousNumber ? s->tray_icons.NextAnonymousRef() : number;
   record->ref = ref;
-  if (!AddToShell(*record)) return 0;
+  const bool added = AddToShell(*record);
   s->tray_icons.Store(number, std::move(record));
-  return 1;
+  return added ? 1 : 0;
 }
 
 void SetTrayToolTipOnUiThread(int number, const std::string& text) {
@@ -90,7 +126,8 @@ void SetTrayToolTipOnUiThread(int number, const std::string& text) {
   NOTIFYICONDATAW data = IconData(*record);
   data.uFlags = NIF_TIP;
   lstrcpynW(data.szTip, WidenText(record->tooltip).c_str(), ARRAYSIZE(data.szTip));
-  Shell_NotifyIconW(NIM_MODIFY, &data);
+  // An icon the shell has not taken yet gets the tooltip when it is added.
+  if (record->shown) NotifyIcon(NIM_MODIFY, &data);
 }
 
 std::string GetTrayToolTip(int number) {
@@ -103,6 +140,10 @@ HICON__* LoadProgramTrayIcon() {
   // an image of that size for 100, 125, 150 and 200 %, so none has to be scaled.
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+}
+
+void SetNotifyIconCall(NotifyIconCall call) {
+  g_notify_icon = std::move(call);
 }
 
 void DestroyTrayIconsOf(HWND owner) {

@@ -12,6 +12,7 @@
 
 #include "runtime/preferences.h"
 #include "runtime/win32/layer_messages.h"
+#include "runtime/win32/tray_icon_seam.h"
 #include "tests/win32/layer_test_support.h"
 
 namespace qx::test {
@@ -175,6 +176,43 @@ TEST_F(TrayIconTest, AddToolTipAndTheTaskbarComingBack) {
 
   ShutdownWindowLayer();
   EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "no icon is left behind";
+}
+
+// At log-on the shell refuses icons until the taskbar is up. Here a stand-in for the shell refuses
+// the first two adds: the icon is offered again at once when the taskbar announces itself, then
+// after 2 s, with the tooltip set meanwhile, and no more once the shell has taken it.
+TEST_F(TrayIconTest, RefusedIconIsOfferedAgainUntilTheShellTakesIt) {
+  const HWND window = OpenWindow(0);
+  std::vector<ULONGLONG> adds;
+  std::wstring added_tip;
+  SetNotifyIconCall([&](DWORD message, NOTIFYICONDATAW* data) -> BOOL {
+    if (message == NIM_ADD) {
+      adds.push_back(GetTickCount64());
+      if (adds.size() <= 2) return FALSE;
+      added_tip = (data->uFlags & NIF_TIP) ? data->szTip : L"";
+    }
+    return Shell_NotifyIconW(message, data);
+  });
+  struct RestoreShell {
+    ~RestoreShell() { SetNotifyIconCall({}); }
+  } restore;
+
+  EXPECT_EQ(AddTrayIcon(1, window, ExtractProgramIcon()), 0);
+  SetTrayToolTip(1,
+                 "21.5 \xB0"
+                 "C");
+  SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_EQ(adds.size(), 2u) << "offered again as soon as the taskbar is there";
+  EXPECT_TRUE(PumpUntil([&] { return adds.size() == 3; }, 6000));
+  PumpFor(2500);
+  ASSERT_EQ(adds.size(), 3u) << "not offered again once the shell has it";
+  EXPECT_GE(adds[2] - adds[1], 1800u);
+  EXPECT_EQ(added_tip, L"21.5 \u00B0C");
+  NOTIFYICONDATAW probe{};
+  probe.cbSize = sizeof(probe);
+  probe.hWnd = window;
+  probe.uID = 1;
+  EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe));
 }
 
 TEST_F(TrayIconTest, AddingUnderAUsedNumberReplacesTheIcon) {
