@@ -54,6 +54,9 @@ void StartTimers(Program& program) {
   program.automation.send_outlet_report = [&program] { program.device.SendOutletReport(); };
   program.automation.refresh_tray_menu = [&program] { RefreshTrayMenu(program); };
   program.automation.rounded_temperature = [&program] { return program.device.RoundedTemperature(); };
+  program.automation.reading_missing = [&program] {
+    return program.device.LastPresence() && !program.device.HasFreshReading(GetTickCount64());
+  };
   HWND window = NativeWindowHandle(kMainWindow);
   SetTimer(window, kPresenceTimer, 400, OnPresenceTimer);
   SetTimer(window, kClockTimer, 1000, OnClockTimer);

@@ -12,6 +12,9 @@ struct AutomationHooks {
   std::function<void()> send_outlet_report;    // sends check boxes 1-4 to the device
   std::function<void()> refresh_tray_menu;     // relabels the tray menu after a switch
   std::function<int()> rounded_temperature;    // last accepted reading, whole degrees
+  // True while the SwitchUnit is plugged in but no accepted reading is fresh: the sensor has
+  // stopped measuring (or has not begun), and the thermostat must not trust the last value.
+  std::function<bool()> reading_missing;
 };
 
 }  // namespace qx

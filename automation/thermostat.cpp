@@ -17,10 +17,20 @@ void SwitchOutlet(const AutomationHooks& hooks, int outlet, int state) {
 // reading between them, exactly as a person watching the thermometer would see it change. It is
 // held as a plain int, so readings of 128 degrees and more compare as themselves and switch a
 // heater off rather than wrapping round to a negative value.
+//
+// The thermostat drives heaters: without a measurement it fails safe. While the SwitchUnit is
+// plugged in but has given no fresh reading, every enabled outlet is switched off at every tick,
+// as if it were hot; with the device absent the last reading is used as before (the no-device box
+// then tells the user).
 void ApplyThermostat(const AutomationHooks& hooks) {
   auto temperature = [&hooks] { return hooks.rounded_temperature ? hooks.rounded_temperature() : 0; };
+  const bool missing = hooks.reading_missing && hooks.reading_missing();
   for (int outlet = 1; outlet <= 4; ++outlet) {
     if (GetState(kFirstThermostatEnable - 1 + outlet) != 1) continue;
+    if (missing) {
+      SwitchOutlet(hooks, outlet, 0);
+      continue;
+    }
     const int on_field = kFirstBandWidget - 2 + 2 * outlet;
     const int off_field = on_field + 1;
     if (temperature() <= GetState(on_field) && temperature() <= GetState(off_field)) SwitchOutlet(hooks, outlet, 1);

@@ -1,6 +1,7 @@
 #pragma once
 // The thermostat: per outlet an enable button and a band of two values; twice a second an enabled
-// outlet is switched on at or below both values and off at or above both.
+// outlet is switched on at or below both values and off at or above both -- or off, whatever the
+// last value was, while the plugged-in SwitchUnit gives no fresh reading.
 
 #include <cstdint>
 #include <span>

@@ -17,6 +17,10 @@ namespace qx {
 inline constexpr std::uint16_t kSwitchUnitVendorId = 0xAAAA;
 inline constexpr std::uint16_t kSwitchUnitProductId = 0xEF02;
 
+// How long an accepted reading stands for the temperature. A sensor that has stopped giving
+// readings must not keep a heater on by the last one it gave.
+inline constexpr std::uint64_t kFreshReadingMs = 10000;
+
 // Shows an accepted reading in widget 9, widget 101, the tray tooltip and widget 103, in this order.
 void ShowTemperatureEverywhere(const std::string& text);
 // "OFF" in widget 9, the tray tooltip and widget 101 (the Thermometer window keeps its text).
@@ -42,6 +46,12 @@ class DeviceLink {
 
   SensorReader& sensor() { return sensor_; }
   int RoundedTemperature() const { return sensor_.RoundedTemperature(); }
+  // Whether a full report was read and accepted less than kFreshReadingMs before `now`
+  // (GetTickCount64); a reading taken after `now` was read counts as fresh too.
+  bool HasFreshReading(std::uint64_t now) const {
+    const std::uint64_t at = sensor_.LastAcceptedTick();
+    return at != 0 && (now < at || now - at < kFreshReadingMs);
+  }
 
   // What the monitor holds, for tests.
   bool LastPresence() const { return last_presence_; }

@@ -32,6 +32,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 
 #include "device/device_link.h"
@@ -156,6 +157,7 @@ void SensorReader::Run() {
       if (reading && request_.load() == nullptr && !stop_.load()) {
         if (display_) display_(reading->text);
         rounded_.store(reading->rounded);
+        if (count == kReportLength) accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }

@@ -42,6 +42,9 @@ class SensorReader {
 
   // The last accepted reading in whole degrees; 0 until the first one.
   int RoundedTemperature() const { return rounded_.load(); }
+  // GetTickCount64 when the last full report was read and accepted; 0 before the first. The last
+  // reading shown again after a failed or short read does not count: it measured nothing new.
+  std::uint64_t LastAcceptedTick() const { return accepted_tick_.load(); }
   // Whether the reader's thread holds a device handle now.
   bool HoldsHandle() const { return holds_handle_.load(); }
   // Passes run so far.
@@ -61,6 +64,7 @@ class SensorReader {
   std::atomic<std::int64_t> detaches_{0};
   std::atomic<bool> holds_handle_{false};
   std::atomic<int> rounded_{0};
+  std::atomic<std::uint64_t> accepted_tick_{0};
   std::atomic<std::int64_t> passes_{0};
   std::mutex thread_mutex_;
   void* thread_ = nullptr;  // the running Run()'s thread, for Stop(); guarded by thread_mutex_

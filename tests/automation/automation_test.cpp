@@ -196,6 +196,7 @@ TEST_F(AutomationTest, EditingKeepsBothHalvesOfARuleTogether) {
 struct BandCase {
   int on_value, off_value, temperature;
   int start_state, end_state, reports;
+  bool reading_missing = false;  // the device is plugged in but has given no fresh reading
 };
 
 TEST_F(AutomationTest, ThermostatBand) {
@@ -212,9 +213,14 @@ TEST_F(AutomationTest, ThermostatBand) {
       {-10, -5, -11, 0, 1, 1}, {-10, -5, -7, 0, 0, 0}, {-10, -5, -5, 1, 0, 1},
       // readings beyond what a signed byte holds still count as hot
       {20, 25, 130, 1, 0, 1}, {20, 25, 150, 1, 0, 1}, {-99, 99, 128, 1, 0, 1},
+      // no fresh reading: off at every tick, whatever the last value (or the 0 of none) says
+      {20, 25, 19, 1, 0, 1, true}, {20, 25, 19, 0, 0, 1, true}, {20, 25, 22, 1, 0, 1, true},
+      {20, 25, 0, 0, 0, 1, true},
   };
   for (const BandCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.on_value << "/" << c.off_value << " at " << c.temperature);
+    SCOPED_TRACE(testing::Message() << c.on_value << "/" << c.off_value << " at " << c.temperature
+                                    << (c.reading_missing ? ", no fresh reading" : ""));
+    hooks_.reading_missing = [missing = c.reading_missing] { return missing; };
     SetBand(2, c.on_value, c.off_value);
     SetState(2, c.start_state);
     temperature_ = c.temperature;
@@ -249,6 +255,12 @@ TEST_F(AutomationTest, ThermostatLeavesDisabledOutletsAndReassertsEnabledOnes) {
   EXPECT_EQ(GetState(3), 0);
   EXPECT_TRUE(reports_.empty());
   EXPECT_EQ(menu_refreshes_, 2);
+  // Without a fresh reading only the enabled outlet is switched off.
+  hooks_.reading_missing = [] { return true; };
+  temperature_ = 10;
+  SetState(3, 1);
+  ApplyThermostat(hooks_);
+  EXPECT_EQ(OutletBits(), 0b1000);
 }
 
 TEST_F(AutomationTest, BandEditingOnlyRecords) {

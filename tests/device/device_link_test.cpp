@@ -173,6 +173,7 @@ TEST_F(DeviceLinkTest, AtMostOneNoDeviceBoxWhileTimersRun) {
 }
 
 TEST_F(DeviceLinkTest, ReadingsReachAllFourPlaces) {
+  EXPECT_FALSE(link_->HasFreshReading(GetTickCount64()));
   const int slot = sw_.AddDevice();
   ASSERT_TRUE(link_->sensor().Start());
   link_->CheckDevicePresence();
@@ -184,6 +185,10 @@ TEST_F(DeviceLinkTest, ReadingsReachAllFourPlaces) {
   EXPECT_EQ(GetText(101), text);
   EXPECT_EQ(GetTrayToolTip(1), text);
   EXPECT_EQ(link_->RoundedTemperature(), 23);
+  // The reading stands for the temperature for 10 s.
+  const std::uint64_t accepted = link_->sensor().LastAcceptedTick();
+  EXPECT_TRUE(link_->HasFreshReading(accepted + kFreshReadingMs - 1));
+  EXPECT_FALSE(link_->HasFreshReading(accepted + kFreshReadingMs));
 
   // Removal: "OFF" stays, as the reader lets go of its handle.
   ASSERT_TRUE(sw_.Unplug(slot));

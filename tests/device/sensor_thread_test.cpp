@@ -98,11 +98,14 @@ class SensorReaderTest : public test::SimulatorTest {
 
 TEST_F(SensorReaderTest, ShowsAcceptedReadingsAndKeepsThemRounded) {
   EXPECT_EQ(reader_.RoundedTemperature(), 0);
+  EXPECT_EQ(reader_.LastAcceptedTick(), 0u);
   AttachDevice();
+  const ULONGLONG before = GetTickCount64();
   Deliver(368);
   ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1; }));
   EXPECT_EQ(recorder_.Last(), "23.0" + kDegrees);
   EXPECT_EQ(reader_.RoundedTemperature(), 23);
+  EXPECT_GE(reader_.LastAcceptedTick(), before);
 
   Deliver(2040);  // 127.5 degrees
   ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 2; }));
@@ -114,22 +117,27 @@ TEST_F(SensorReaderTest, RejectedReadingsChangeNothing) {
   AttachDevice();
   Deliver(376);
   ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return reader_.LastAcceptedTick() != 0; }));
+  const std::uint64_t accepted = reader_.LastAcceptedTick();
   for (int count : {3, -3, 0, 2400, -928}) {
     Deliver(count);
     SettlePass();
   }
   EXPECT_EQ(recorder_.Count(), 1u);
   EXPECT_EQ(reader_.RoundedTemperature(), 24);
+  EXPECT_EQ(reader_.LastAcceptedTick(), accepted);
 }
 
 TEST_F(SensorReaderTest, AShortReportKeepsTheHighByteOfTheLastOne) {
   AttachDevice();
   Deliver(368);  // 70 01
-  ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1 && reader_.LastAcceptedTick() != 0; }));
+  const std::uint64_t accepted = reader_.LastAcceptedTick();
   ASSERT_TRUE(sw_.SetRawReport(slot_, {0x00, 0x80}));
   ASSERT_TRUE(sw_.SendInputReport(slot_));
   ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 2; }));
   EXPECT_EQ(recorder_.Last(), "24.0" + kDegrees);  // 80 01 = 384
+  EXPECT_EQ(reader_.LastAcceptedTick(), accepted) << "half a report measured nothing";
 }
 
 TEST_F(SensorReaderTest, WithoutAHandleNothingIsReadOrShown) {
@@ -160,13 +168,16 @@ TEST_F(SensorReaderTest, DetachWhileAReadIsBlockedReturnsAtOnceAndFreesTheDevice
 TEST_F(SensorReaderTest, UnplugWhileAReadIsBlockedEndsTheRead) {
   AttachDevice();
   Deliver(368);
-  ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() == 1 && reader_.LastAcceptedTick() != 0; }));
+  const std::uint64_t accepted = reader_.LastAcceptedTick();
   test::PumpFor(150);
   ASSERT_TRUE(sw_.Unplug(slot_));
-  // The read fails, and the last good reading is shown again until the monitor notices.
+  // The read fails, and the last good reading is shown again until the monitor notices; it is
+  // no new measurement.
   ASSERT_TRUE(test::PumpUntil([&] { return recorder_.Count() >= 3; }, 3000));
   for (const std::string& text : recorder_.Texts()) EXPECT_EQ(text, "23.0" + kDegrees);
   EXPECT_EQ(reader_.RoundedTemperature(), 23);
+  EXPECT_EQ(reader_.LastAcceptedTick(), accepted);
   reader_.Detach();
   EXPECT_TRUE(test::PumpUntil([&] { return !reader_.HoldsHandle(); }, 2000));
   // After removal the reading the thermostat uses is kept.
