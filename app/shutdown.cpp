@@ -2,6 +2,7 @@
 
 #include "app/event_loop.h"
 #include "app/startup.h"
+#include "app/ui_texts.h"
 #include "app/widget_ids.h"
 #include "device/hid_access.h"
 #include "runtime/win32/shell_services.h"
@@ -32,11 +33,17 @@ int ShutDownProgram(Program& program) {
   StopPresenceTimer();
   // From the fields, not the menu's padded copies, so no "_" reaches the file.
   TakeNamesFromFields(program);
-  SaveSettings(program.outlet_names);
+  if (!SaveSettings(program.outlet_names)) {
+    // Every change of the run is lost, which the user must hear of. The rules would go on
+    // switching outlets behind the box, after the exit report; they stop first.
+    StopRuleTimers();
+    ShowFileMessageBox(ui::kMainTitle, ui::kSettingsNotSaved, kSettingsFileName, kWarningBox);
+  }
   ReleaseRuntime();
   return 0;
 }
 
+// A failed save goes untold here: the session is ending and nobody could answer a box.
 int ShutDownForSessionEnd(Program& program) {
   // Already shutting down means the exit report's message box is open (nothing else there
   // waits); the report is not sent again, the settings are saved all the same.

@@ -17,17 +17,19 @@ namespace {
 // The timer procedures get no argument of ours, so the running program is kept here while the
 // timers live.
 Program* g_timed_program = nullptr;
+// Set once the rule timers are stopped, for a tick that was already on its way.
+bool g_rules_stopped = false;
 
 void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
   if (g_timed_program) g_timed_program->device.CheckDevicePresence();
 }
 
 void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_timed_program) ApplyScheduleRules(g_timed_program->automation);
+  if (g_timed_program && !g_rules_stopped) ApplyScheduleRules(g_timed_program->automation);
 }
 
 void CALLBACK OnThermostatTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_timed_program) ApplyThermostat(g_timed_program->automation);
+  if (g_timed_program && !g_rules_stopped) ApplyThermostat(g_timed_program->automation);
 }
 
 void LoadFonts() {
@@ -50,6 +52,7 @@ void CopyTablesIntoWidgets(const Program& program) {
 
 void StartTimers(Program& program) {
   g_timed_program = &program;
+  g_rules_stopped = false;
   program.automation.status_bar = kStatusBar;
   program.automation.send_outlet_report = [&program] { program.device.SendOutletReport(); };
   program.automation.refresh_tray_menu = [&program] { RefreshTrayMenu(program); };
@@ -65,6 +68,12 @@ void StartTimers(Program& program) {
 
 void StopPresenceTimer() {
   KillTimer(NativeWindowHandle(kMainWindow), kPresenceTimer);
+}
+
+void StopRuleTimers() {
+  g_rules_stopped = true;
+  KillTimer(NativeWindowHandle(kMainWindow), kClockTimer);
+  KillTimer(NativeWindowHandle(kMainWindow), kThermostatTimer);
 }
 
 bool StartProgram(Program& program) {

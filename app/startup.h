@@ -13,8 +13,10 @@ namespace qx {
 bool StartProgram(Program& program);
 
 // The window timers of window 0 and the program their procedures work on. Stopping the presence
-// timer is part of shutdown; the other two end with window 0.
+// timer is part of shutdown; the other two end with window 0, or are stopped before a box that
+// shutdown shows.
 void StartTimers(Program& program);
 void StopPresenceTimer();
+void StopRuleTimers();
 
 }  // namespace qx

@@ -39,4 +39,10 @@ inline constexpr char kFirstOutletOff[] = "  ";
 inline constexpr char kOutletOn[] = "  \xA4";
 inline constexpr char kOutletOff[] = "   ";
 
+// The warning when the settings could not be saved at exit: "Не удалось сохранить настройки:",
+// followed by the settings file's full path on a line of its own.
+inline constexpr char kSettingsNotSaved[] =
+    "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xF1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC "
+    "\xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8:";
+
 }  // namespace qx::ui

@@ -64,8 +64,8 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
   ClosePreferenceFile();
 }
 
-void SaveSettings(const OutletNames& names) {
-  if (!CreatePreferenceFile(kSettingsFileName)) return;
+bool SaveSettings(const OutletNames& names) {
+  if (!CreatePreferenceFile(kSettingsFileName)) return false;
 
   SelectGroup(kNamesGroup);
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
@@ -84,7 +84,7 @@ void SaveSettings(const OutletNames& names) {
   // Ids 75..82 name no widget and are written as 0, keeping the file's shape.
   SelectGroup(kThermostatGroup);
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) WriteNumber(DecimalText(id), GetState(id));
-  ClosePreferenceFile();
+  return ClosePreferenceFile();
 }
 
 }  // namespace qx

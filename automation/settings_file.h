@@ -31,8 +31,8 @@ inline constexpr char kSettingsFileName[] = "Quellarotix.ini";
 // ticked only where those widgets exist. A missing file leaves everything as it was.
 void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat);
 
-// Creates the file anew from `names` and the widgets' states. If it cannot be created nothing is
-// written and the old file stays as it was.
-void SaveSettings(const OutletNames& names);
+// Creates the file anew from `names` and the widgets' states. Returns false if the file could not
+// be written; the old file then stays as it was.
+bool SaveSettings(const OutletNames& names);
 
 }  // namespace qx

@@ -3,18 +3,49 @@
 #include "runtime/preference_storage.h"
 
 #include <string>
+#include <string_view>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #endif
 
 namespace qx {
+
+namespace {
+
+// A save writes "<file>.<process id>.tmp" beside the file and renames it over the file. A save
+// killed half way leaves its temporary file behind, and they would pile up; one whose process has
+// ended belongs to nobody, so the next save removes it. Returns the process id in `name`, a
+// temporary of `file`, or 0 for any other name.
+template <class Char>
+unsigned long TemporaryOwner(std::basic_string_view<Char> file, std::basic_string_view<Char> name) {
+  constexpr Char kSuffix[] = {'.', 't', 'm', 'p'};
+  constexpr std::size_t kSuffixLength = 4;
+  if (name.size() <= file.size() + 1 + kSuffixLength || name.substr(0, file.size()) != file ||
+      name[file.size()] != Char('.') ||
+      name.substr(name.size() - kSuffixLength) != std::basic_string_view<Char>(kSuffix, kSuffixLength)) {
+    return 0;
+  }
+  const auto digits = name.substr(file.size() + 1, name.size() - file.size() - 1 - kSuffixLength);
+  if (digits.size() > 9) return 0;
+  unsigned long id = 0;
+  for (Char c : digits) {
+    if (c < Char('0') || c > Char('9')) return 0;
+    id = id * 10 + static_cast<unsigned long>(c - Char('0'));
+  }
+  return id;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -39,6 +70,32 @@ std::wstring FullPath(const std::string& name) {
 void CloseIfOpen(HANDLE& handle) {
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   handle = INVALID_HANDLE_VALUE;
+}
+
+// A process that cannot be opened for want of rights is another user's, and running.
+bool IsProcessRunning(DWORD id) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
+void RemoveAbandonedTemporaries(const std::wstring& target) {
+  const std::size_t slash = target.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return;
+  const std::wstring folder = target.substr(0, slash + 1);
+  const std::wstring file = target.substr(slash + 1);
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((target + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const unsigned long owner = TemporaryOwner<wchar_t>(file, found.cFileName);
+    if (owner != 0 && owner != GetCurrentProcessId() && !IsProcessRunning(owner)) {
+      DeleteFileW((folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 }  // namespace
@@ -85,6 +142,7 @@ void FileStorage::Release() { CloseIfOpen(state_->held); }
 bool FileStorage::CreateTemporary() {
   DiscardTemporary();
   if (state_->target.empty()) return false;
+  RemoveAbandonedTemporaries(state_->target);
   state_->temporary = state_->target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
   state_->temporary_file =
       CreateFileW(state_->temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -138,6 +196,26 @@ void CloseIfOpen(int& fd) {
   fd = -1;
 }
 
+bool IsProcessRunning(unsigned long id) {
+  return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+void RemoveAbandonedTemporaries(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::string folder = target.substr(0, slash + 1);
+  const std::string file = target.substr(slash + 1);
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = readdir(dir)) {
+    const unsigned long owner = TemporaryOwner<char>(file, entry->d_name);
+    if (owner != 0 && owner != static_cast<unsigned long>(getpid()) && !IsProcessRunning(owner)) {
+      unlink((folder + entry->d_name).c_str());
+    }
+  }
+  closedir(dir);
+}
+
 }  // namespace
 
 struct FileStorage::State {
@@ -172,6 +250,7 @@ void FileStorage::Release() { CloseIfOpen(state_->held); }
 bool FileStorage::CreateTemporary() {
   DiscardTemporary();
   if (state_->target.empty()) return false;
+  RemoveAbandonedTemporaries(state_->target);
   state_->temporary = state_->target + "." + std::to_string(getpid()) + ".tmp";
   state_->temporary_file = open(state_->temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (state_->temporary_file < 0) {

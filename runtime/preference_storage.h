@@ -28,7 +28,8 @@ class PreferenceStorage {
   virtual bool ReadHeld(std::string& bytes) = 0;
   virtual void Release() = 0;
 
-  // The steps of a save of the held (or last held) name.
+  // The steps of a save of the held (or last held) name. The temporary file is the name plus
+  // ".<process id>.tmp"; creating it first removes those that saves of ended processes left.
   virtual bool CreateTemporary() = 0;
   virtual bool WriteTemporary(std::string_view bytes) = 0;
   virtual bool FlushTemporary() = 0;

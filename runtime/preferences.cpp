@@ -297,13 +297,15 @@ bool PreferenceFile::Save() {
   return saved;
 }
 
-void PreferenceFile::Close() {
-  if (!IsOpen()) return;
+bool PreferenceFile::Close() {
+  if (!IsOpen()) return true;
   // The held file is let go first: Windows cannot replace a file this process still has open.
   if (held_) storage_->Release();
-  // A failed save is not reported (the program has nobody to tell at exit); the old file is whole.
-  if ((modified_ || created_) && !read_only_) Save();
+  // After a failed save the old file is whole; the caller decides whom to tell.
+  bool saved = true;
+  if (modified_ || created_) saved = !read_only_ && Save();
   Clear();
+  return saved;
 }
 
 namespace {
@@ -324,6 +326,6 @@ std::string ReadText(std::string_view key, std::string_view fallback) {
 std::int32_t ReadNumber(std::string_view key, std::int32_t fallback) {
   return ProgramPreferenceFile().ReadNumber(key, fallback);
 }
-void ClosePreferenceFile() { ProgramPreferenceFile().Close(); }
+bool ClosePreferenceFile() { return ProgramPreferenceFile().Close(); }
 
 }  // namespace qx

@@ -59,7 +59,9 @@ class PreferenceFile {
   bool WriteNumber(std::string_view key, std::int32_t value);
   std::string ReadText(std::string_view key, std::string_view fallback) const;
   std::int32_t ReadNumber(std::string_view key, std::int32_t fallback) const;
-  void Close();
+  // Writes the list back if it was modified (or created) and closes the file. False if a write
+  // that was due did not reach the disk; the old file is then as it was.
+  bool Close();
 
   bool IsOpen() const { return held_ || deferred_; }
 
@@ -93,6 +95,6 @@ bool WriteText(std::string_view key, std::string_view value);
 bool WriteNumber(std::string_view key, std::int32_t value);
 std::string ReadText(std::string_view key, std::string_view fallback);
 std::int32_t ReadNumber(std::string_view key, std::int32_t fallback);
-void ClosePreferenceFile();
+bool ClosePreferenceFile();
 
 }  // namespace qx

@@ -60,9 +60,7 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM context) {
   return TRUE;
 }
 
-}  // namespace
-
-int ShowMessageBox(const std::string& title, const std::string& text, int options) {
+int ShowBox(const std::string& title, const std::wstring& text, int options) {
   // Every other window of this thread stays disabled while the box is open, so the user answers
   // the box before anything else; the foreground window is the box's owner, which the box itself
   // disables, when it belongs to this process.
@@ -79,13 +77,13 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
     {
       std::lock_guard lock(g_probe_mutex);
       g_last_title = title;
-      g_last_text = text;
+      g_last_text = NarrowText(text);
       g_open_boxes.push_back(nullptr);
     }
     g_shown.fetch_add(1);
     t_hook = SetWindowsHookExW(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
   }
-  const int button = MessageBoxW(owner, WidenText(text).c_str(), WidenText(title).c_str(), static_cast<UINT>(options));
+  const int button = MessageBoxW(owner, text.c_str(), WidenText(title).c_str(), static_cast<UINT>(options));
   if (probed) {
     if (t_hook) UnhookWindowsHookEx(t_hook);
     t_hook = previous;
@@ -97,6 +95,21 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
     if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
   }
   return button;
+}
+
+}  // namespace
+
+int ShowMessageBox(const std::string& title, const std::string& text, int options) {
+  return ShowBox(title, WidenText(text), options);
+}
+
+int ShowFileMessageBox(const std::string& title, const std::string& text, const std::string& name, int options) {
+  const std::wstring wide = WidenText(name);
+  std::wstring path(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD length =
+      path.empty() ? 0 : GetFullPathNameW(wide.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+  path.resize(length < path.size() ? length : 0);
+  return ShowBox(title, WidenText(text) + L"\n" + (path.empty() ? wide : path), options);
 }
 
 int MessageBoxesShown() {

@@ -60,6 +60,11 @@ HICON__* LoadProgramTrayIcon();
 // that belongs to this process. Window timers keep running while it is open. options are the
 // platform's MB_ flags (0x10: error icon, one OK button).
 int ShowMessageBox(const std::string& title, const std::string& text, int options);
+// The same box, its text followed by a line break and the full path of the file `name` (relative
+// to the working folder). The path goes to the box in UTF-16 as the file system gives it, so a
+// folder named in any language shows as it is.
+inline constexpr int kWarningBox = 0x30;  // warning icon, one OK button
+int ShowFileMessageBox(const std::string& title, const std::string& text, const std::string& name, int options);
 
 // --- Threads and process --------------------------------------------------------------------
 // Runs procedure(parameter) on a new thread; returns its thread number (nonzero) or 0 on failure.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -294,7 +295,7 @@ TEST_F(PreferencesTest, ReadOnlyFileIsReadButNeverWritten) {
   ASSERT_TRUE(file.SelectGroup("g"));
   EXPECT_EQ(file.ReadNumber("k", 0), 7);
   EXPECT_TRUE(file.WriteNumber("k", 8));
-  file.Close();
+  EXPECT_FALSE(file.Close());
   EXPECT_EQ(Slurp("ro.ini"), old);
   EXPECT_EQ(FolderListing(), std::vector<std::string>{"ro.ini"});
 }
@@ -329,7 +330,7 @@ TEST_F(PreferencesTest, FailedSaveLeavesTheOldFileWhole) {
       ASSERT_TRUE(file.Create("s.ini"));
       file.SelectGroup("g");
       file.WriteText("k", std::string(5000, 'n'));
-      file.Close();
+      EXPECT_EQ(file.Close(), step == Step::kNone) << "the caller hears whether the file was written";
     }
     const std::string now = Slurp("s.ini");
     if (step == Step::kNone) {
@@ -339,6 +340,22 @@ TEST_F(PreferencesTest, FailedSaveLeavesTheOldFileWhole) {
     }
     EXPECT_EQ(FolderListing(), std::vector<std::string>{"s.ini"});
   }
+}
+
+// A save killed half way leaves "<file>.<process id>.tmp"; the next save removes those of
+// processes that have ended (no process has the id 999999999) and nothing else.
+TEST_F(PreferencesTest, SaveRemovesTemporariesOfEndedProcesses) {
+  const std::vector<std::string> others = {"s.ini.12ab.tmp", "s.ini.999999999.tmp.bak", "t.ini.999999999.tmp"};
+  for (const std::string& name : others) Put(name, "x");
+  Put("s.ini.999999999.tmp", "half");
+  ASSERT_TRUE(CreatePreferenceFile("s.ini"));
+  WriteNumber("k", 1);
+  EXPECT_TRUE(ClosePreferenceFile());
+  std::vector<std::string> left = FolderListing();
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = others;
+  expected.insert(expected.begin(), "s.ini");
+  EXPECT_EQ(left, expected);
 }
 
 TEST_F(PreferencesTest, SaveReachesTheFileAfterTheFolderChanges) {
