@@ -1,5 +1,6 @@
 #include "app/event_loop.h"
 
+#include "app/single_instance.h"
 #include "app/thermometer_window.h"
 #include "app/tray_menu.h"
 #include "app/widget_ids.h"
@@ -78,6 +79,11 @@ bool DispatchEvent(Program& program, const Event& event) {
     case MenuEvent:
       return OnMenuEvent(program, event.object);
     default:
+      // The program started again: its second instance asks for the window as a tray click would.
+      if (event.kind != 0 && event.kind == ShowRequestEvent()) {
+        OnTrayEvent(program, kTrayLeftPressed);
+        return true;
+      }
       // Everything else, timer ticks and keystrokes included, brings the typed names into the
       // labels; a close request from either window then ends the loop.
       TakeNamesFromFields(program);

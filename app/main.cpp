@@ -8,12 +8,15 @@
 #include "device/hid_access.h"
 #include "app/event_loop.h"
 #include "app/shutdown.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a DLL at run time: no DLL of ours or the system's comes from the
   // program's folder.
   qx::RestrictDllSearchToSystemFolder();
+  // A second start only brings the running instance's window up.
+  if (!qx::BecomeOnlyInstance()) ExitProcess(0);
   // Static, because the sensor thread and the timers use it until the very end of the process.
   static qx::Program program(qx::ProgramDeviceLink());
   UINT exit_code = 1;  // only when not even the main window could be made

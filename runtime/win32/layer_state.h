@@ -18,6 +18,9 @@
 
 namespace qx {
 
+// The class of every top-level window the layer makes.
+inline constexpr wchar_t kLayerWindowClass[] = L"QuellarotixWindow";
+
 enum class WidgetKind { kPanel, kFrame, kCheckBox, kToggleButton, kText, kStringField, kComboBox, kSpinField };
 
 // Which font a widget is drawn in: the reference of one of the layer's fonts, or kGuiFont for the

@@ -66,6 +66,18 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
 inline constexpr int kWarningBox = 0x30;  // warning icon, one OK button
 int ShowFileMessageBox(const std::string& title, const std::string& text, const std::string& name, int options);
 
+// --- One instance per session ---------------------------------------------------------------
+// Claims `name` for this process in the user's session (a named mutex in Local\) until the
+// process ends. False if another process of the session holds it.
+bool ClaimSessionInstance(const std::string& name);
+// Posts the registered window message `message` to the top-level window titled `title` that the
+// window layer of another process made, waiting up to timeout_ms for that window to appear, and
+// lets that process come to the foreground. Returns whether it was posted.
+bool PostToOtherInstance(const std::string& message, const std::string& title, int timeout_ms);
+// The event code WaitForEvent returns for the registered window message `message`; 0 if the
+// platform refused to register it.
+int RegisteredMessageEvent(const std::string& message);
+
 // --- Threads and process --------------------------------------------------------------------
 // Runs procedure(parameter) on a new thread; returns its thread number (nonzero) or 0 on failure.
 // The thread is never stopped or waited for by the layer.

@@ -28,7 +28,6 @@ namespace qx {
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"QuellarotixWindow";
 constexpr wchar_t kContainerClass[] = L"QuellarotixPage";
 constexpr wchar_t kDispatcherClass[] = L"QuellarotixDispatcher";
 // WM_GETDPISCALEDSIZE, which the headers for the oldest supported Windows do not name.
@@ -59,7 +58,7 @@ bool RegisterLayerClasses(HINSTANCE instance) {
                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   window.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window.lpszClassName = kWindowClass;
+  window.lpszClassName = kLayerWindowClass;
 
   WNDCLASSEXW page{};
   page.cbSize = sizeof(page);
@@ -361,7 +360,7 @@ int NewWindow(int number, int x, int y, int width, int height, const std::string
     return placed;
   };
   const Frame placed = frame(SystemDpi());
-  const HWND hwnd = CreateWindowExW(0, kWindowClass, WidenText(title).c_str(), style, placed.x, placed.y, placed.width,
+  const HWND hwnd = CreateWindowExW(0, kLayerWindowClass, WidenText(title).c_str(), style, placed.x, placed.y, placed.width,
                                     placed.height, nullptr, nullptr, s->instance, nullptr);
   if (!hwnd) return kNoObject;
 

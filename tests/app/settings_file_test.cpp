@@ -278,7 +278,7 @@ TEST_F(SettingsFileTest, FileThatCannotBeWrittenStaysAsItWas) {
     // read-only attribute would not stop).
     HANDLE held = CreateFileA(kSettingsFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    SaveSettings(names);
+    EXPECT_FALSE(SaveSettings(names));
     CloseHandle(held);
   }
   EXPECT_EQ(Slurp(), old);
