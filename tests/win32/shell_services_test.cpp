@@ -197,7 +197,7 @@ TEST_F(TrayIconTest, RefusedIconIsOfferedAgainUntilTheShellTakesIt) {
     ~RestoreShell() { SetNotifyIconCall({}); }
   } restore;
 
-  EXPECT_EQ(AddTrayIcon(1, window, ExtractProgramIcon()), 0);
+  EXPECT_EQ(AddTrayIcon(1, window, LoadProgramTrayIcon()), 0);
   SetTrayToolTip(1,
                  "21.5 \xB0"
                  "C");
