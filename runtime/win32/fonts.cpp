@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "runtime/win32/layer_state.h"
-#include "runtime/win32/text_encoding.h"
+#include "runtime/platform/text_encoding.h"
 #include "runtime/win32/widgets.h"
 
 namespace qx {

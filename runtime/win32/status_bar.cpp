@@ -11,7 +11,7 @@
 
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
-#include "runtime/win32/text_encoding.h"
+#include "runtime/platform/text_encoding.h"
 
 namespace qx {
 

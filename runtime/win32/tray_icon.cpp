@@ -18,7 +18,7 @@
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
-#include "runtime/win32/text_encoding.h"
+#include "runtime/platform/text_encoding.h"
 #include "runtime/win32/tray_icon_seam.h"
 
 namespace qx {

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "runtime/win32/text_encoding.h"
+#include "runtime/platform/text_encoding.h"
 #include "tests/win32/layer_test_support.h"
 
 namespace qx::test {

@@ -1,6 +1,7 @@
 #pragma once
 // The program keeps every text as Windows-1251 bytes; the platform is spoken to in UTF-16. These
-// two conversions are the layer's edge, independent of the system's ANSI code page.
+// two conversions are that edge, independent of the system's ANSI code page, for the window layer
+// and for the settings file's names alike. Windows builds only.
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "runtime/win32/text_encoding.h"
+#include "runtime/platform/text_encoding.h"
 
 #include <windows.h>
 

@@ -1,0 +1,15 @@
+// GetLocalTime already has the user's time zone and daylight-saving rules applied, so during the
+// repeated autumn hour the value follows the clock on the wall.
+#include <windows.h>
+
+#include "runtime/platform/local_clock.h"
+
+namespace qx {
+
+LocalClockReading SystemLocalClock() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+}  // namespace qx
