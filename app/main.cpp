@@ -5,11 +5,11 @@
 #include <windows.h>
 
 #include "app/end_session.h"
-#include "device/hid_access.h"
 #include "app/event_loop.h"
 #include "app/shutdown.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "device/hid_access.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a DLL at run time: no DLL of ours or the system's comes from the

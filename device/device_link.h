@@ -1,8 +1,8 @@
 #pragma once
 // The device link's state: the presence seen last, the device handles, the sensor reader and the
-// no-device message box. The program has one (ProgramDeviceLink) for its whole run and reaches it
-// through the free procedures of presence_monitor.h, outlet_report.h and sensor_thread.h; tests
-// make their own, so each starts clean.
+// no-device message box. The program has one (ProgramDeviceLink) for its whole run; tests make
+// their own, so each starts clean. The procedures live in the files named after their jobs:
+// presence_monitor.cpp, outlet_report.cpp, sensor_thread.cpp.
 
 #include <cstdint>
 #include <string>

@@ -45,8 +45,4 @@ void DeviceLink::SendOutletReport() {
   no_device_box_open_ = false;
 }
 
-void SendOutletReport() {
-  ProgramDeviceLink().SendOutletReport();
-}
-
 }  // namespace qx

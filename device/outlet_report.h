@@ -1,6 +1,6 @@
 #pragma once
-// The outlet report: all four outlet states in one two-byte report. See
-// DeviceLink::SendOutletReport.
+// The outlet report: all four outlet states in one two-byte report, sent by
+// DeviceLink::SendOutletReport (outlet_report.cpp).
 
 #include <array>
 #include <cstdint>
@@ -12,8 +12,5 @@ namespace qx {
 // Byte 1 of the report for the four check box states: outlet n (1-4) is bit n, on when its state
 // is exactly 1. Bit 0 and bits 5-7 are always 0.
 std::uint8_t OutletBits(const std::array<int, 4>& states);
-
-// SendOutletReport of the program's device link.
-void SendOutletReport();
 
 }  // namespace qx

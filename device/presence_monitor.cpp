@@ -1,5 +1,6 @@
-#include "device/presence_monitor.h"
-
+// The presence monitor (DeviceLink::CheckDevicePresence), run by the presence timer every 400 ms
+// and once at start-up.
+#include "device/device_link.h"
 #include "device/hid_access.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
@@ -40,10 +41,6 @@ void DeviceLink::CheckDevicePresence() {
   SetStatusText(kDeviceStatusBar, kDeviceStatusField, kDisconnectedText, kStatusCentred);
   SetText(kMainPanel, kDisconnectedText);
   ShowTemperatureOff();
-}
-
-void CheckDevicePresence() {
-  ProgramDeviceLink().CheckDevicePresence();
 }
 
 }  // namespace qx

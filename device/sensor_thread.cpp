@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 #include "device/device_link.h"
 #include "device/temperature.h"
@@ -54,19 +55,41 @@ bool IsHandleRequest(void* request) {
   return request != nullptr && request != kDetach;
 }
 
+// The readers SensorThread can run, by number. A reader leaves only after its thread has ended.
+std::mutex g_readers_mutex;
+std::map<int, SensorReader*> g_readers;
+int g_next_reader = 0;
+
+int AddReader(SensorReader* reader) {
+  std::lock_guard lock(g_readers_mutex);
+  g_readers[g_next_reader] = reader;
+  return g_next_reader++;
+}
+
+void RemoveReader(int number) {
+  std::lock_guard lock(g_readers_mutex);
+  g_readers.erase(number);
+}
+
+SensorReader* ReaderNumbered(int number) {
+  std::lock_guard lock(g_readers_mutex);
+  const auto found = g_readers.find(number);
+  return found == g_readers.end() ? nullptr : found->second;
+}
+
 }  // namespace
 
 SensorReader::SensorReader(Display display, Withdrawn withdrawn)
     : display_(std::move(display)),
       withdrawn_(std::move(withdrawn)),
+      number_(AddReader(this)),
       wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       io_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 SensorReader::~SensorReader() {
   Stop();
+  RemoveReader(number_);
   if (void* left = request_.exchange(nullptr); IsHandleRequest(left)) CloseHandle(left);
-  if (wake_) CloseHandle(wake_);
-  if (io_done_) CloseHandle(io_done_);
 }
 
 bool SensorReader::Start() {
@@ -75,14 +98,14 @@ bool SensorReader::Start() {
     if (started_) return true;
     started_ = true;
   }
-  const int id = StartThread([this](int) { Run(); }, 0);
+  const int id = StartThread(SensorThread, number_);
   std::lock_guard lock(thread_mutex_);
   if (id == 0) {
     started_ = false;
     return false;
   }
   // Known before Start returns, so Stop (and the destructor) always wait for this thread.
-  if (!thread_) thread_ = OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (!thread_) thread_.reset(OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(id)));
   return true;
 }
 
@@ -92,13 +115,13 @@ void SensorReader::Attach(DeviceHandle handle) {
     return;
   }
   if (void* old = request_.exchange(handle.release()); IsHandleRequest(old)) CloseHandle(old);
-  SetEvent(wake_);
+  SetEvent(wake_.get());
 }
 
 void SensorReader::Detach() {
   detaches_.fetch_add(1);
   if (void* old = request_.exchange(kDetach); IsHandleRequest(old)) CloseHandle(old);
-  SetEvent(wake_);
+  SetEvent(wake_.get());
 }
 
 void* SensorReader::TakeRequest() {
@@ -108,14 +131,14 @@ void* SensorReader::TakeRequest() {
 SensorReader::ReadOutcome SensorReader::ReadOnce(DeviceHandle& handle, void* buffer, int length, int* count) {
   *count = 0;
   if (!handle || !buffer || length <= 0) return ReadOutcome::kDone;
-  ResetEvent(io_done_);
+  ResetEvent(io_done_.get());
   OVERLAPPED overlapped{};
-  overlapped.hEvent = io_done_;
+  overlapped.hEvent = io_done_.get();
   if (!ReadFile(handle.get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped) &&
       GetLastError() != ERROR_IO_PENDING) {
     return ReadOutcome::kDone;  // failed at once: the device has gone
   }
-  HANDLE waits[2] = {io_done_, wake_};
+  HANDLE waits[2] = {io_done_.get(), wake_.get()};
   const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
   DWORD transferred = 0;
   if (woke != WAIT_OBJECT_0) {
@@ -133,9 +156,11 @@ void SensorReader::Run() {
   {
     std::lock_guard lock(thread_mutex_);
     started_ = true;
-    // Started by someone else (the program's own StartThread call): remember this thread for Stop.
+    // Started by someone else (SensorThread on a thread of its own): remember it for Stop.
     if (!thread_) {
-      DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread_, SYNCHRONIZE, FALSE, 0);
+      HANDLE self = nullptr;
+      DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, SYNCHRONIZE, FALSE, 0);
+      thread_.reset(self);
     }
   }
   // Zero-filled once; bytes 1 and 2 keep the last reading through failed and short reads.
@@ -161,24 +186,27 @@ void SensorReader::Run() {
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }
-    WaitForSingleObject(wake_, kPauseMs);
+    WaitForSingleObject(wake_.get(), kPauseMs);
   }
   own.reset();
   holds_handle_.store(false);
 }
 
 void SensorReader::Stop() {
-  HANDLE thread = nullptr;
+  UniqueHandle thread;
   {
     std::lock_guard lock(thread_mutex_);
     stop_.store(true);
-    if (thread_) DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+    HANDLE copy = nullptr;
+    if (thread_) DuplicateHandle(GetCurrentProcess(), thread_.get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
+    thread.reset(copy);
   }
-  SetEvent(wake_);
+  SetEvent(wake_.get());
   if (thread) {
     // The display may be waiting for this thread's messages; keep handling them.
+    const HANDLE waited = thread.get();
     for (;;) {
-      const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+      const DWORD woke = MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, QS_ALLINPUT);
       if (woke != WAIT_OBJECT_0 + 1) break;
       MSG message;
       while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -186,20 +214,13 @@ void SensorReader::Stop() {
         DispatchMessageW(&message);
       }
     }
-    CloseHandle(thread);
   }
   std::lock_guard lock(thread_mutex_);
-  if (thread_) CloseHandle(thread_);
-  thread_ = nullptr;
+  thread_.reset();
 }
 
 void SensorThread(int parameter) {
-  (void)parameter;
-  ProgramDeviceLink().sensor().Run();
-}
-
-int CurrentRoundedTemperature() {
-  return ProgramDeviceLink().RoundedTemperature();
+  if (SensorReader* reader = ReaderNumbered(parameter)) reader->Run();
 }
 
 }  // namespace qx

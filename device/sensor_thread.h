@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/device_handle.h"
+#include "runtime/win32/unique_handles.h"
 
 namespace qx {
 
@@ -26,7 +27,8 @@ class SensorReader {
   SensorReader(const SensorReader&) = delete;
   SensorReader& operator=(const SensorReader&) = delete;
 
-  // Starts Run() on a thread of the window layer. Returns false if no thread could be made.
+  // Starts SensorThread for this reader on a thread of the window layer. Returns false if no
+  // thread could be made.
   bool Start();
   // The thread's body: one pass after another until Stop().
   void Run();
@@ -57,8 +59,10 @@ class SensorReader {
 
   Display display_;
   Withdrawn withdrawn_;
-  void* wake_ = nullptr;     // auto-reset event: a request or a stop is waiting
-  void* io_done_ = nullptr;  // manual-reset event of the read in flight
+  // The number SensorThread knows this reader by (the program's one reader is 0).
+  int number_;
+  UniqueHandle wake_;     // auto-reset event: a request or a stop is waiting
+  UniqueHandle io_done_;  // manual-reset event of the read in flight
   std::atomic<void*> request_{nullptr};
   std::atomic<bool> stop_{false};
   std::atomic<std::int64_t> detaches_{0};
@@ -67,14 +71,13 @@ class SensorReader {
   std::atomic<std::uint64_t> accepted_tick_{0};
   std::atomic<std::int64_t> passes_{0};
   std::mutex thread_mutex_;
-  void* thread_ = nullptr;  // the running Run()'s thread, for Stop(); guarded by thread_mutex_
-  bool started_ = false;    // guarded by thread_mutex_
+  UniqueHandle thread_;   // the running Run()'s thread, for Stop(); guarded by thread_mutex_
+  bool started_ = false;  // guarded by thread_mutex_
 };
 
-// The program's sensor thread procedure (started with StartThread and the parameter 0); reads for
-// the program's device link until the process ends.
+// The sensor thread procedure, started with StartThread: runs the reader numbered `parameter`
+// (readers are numbered from 0 as they are made; the program makes one, so its parameter is 0)
+// until it is stopped, for the program at the end of the process.
 void SensorThread(int parameter);
-// RoundedTemperature of the program's device link, for the thermostat.
-int CurrentRoundedTemperature();
 
 }  // namespace qx
