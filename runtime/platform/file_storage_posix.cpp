@@ -59,6 +59,13 @@ struct FileStorage::State {
   int temporary_file = -1;
 };
 
+FileStorage::FileStorage() : state_(std::make_unique<State>()) {}
+
+FileStorage::~FileStorage() {
+  DiscardTemporary();
+  Release();
+}
+
 bool FileStorage::Hold(const std::string& name, Access access) {
   Release();
   state_->target = FullPath(name);
@@ -123,14 +130,6 @@ void FileStorage::DiscardTemporary() {
   CloseIfOpen(state_->temporary_file);
   if (!state_->temporary.empty()) unlink(state_->temporary.c_str());
   state_->temporary.clear();
-}
-
-
-FileStorage::FileStorage() : state_(std::make_unique<State>()) {}
-
-FileStorage::~FileStorage() {
-  DiscardTemporary();
-  Release();
 }
 
 }  // namespace qx

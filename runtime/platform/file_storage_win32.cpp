@@ -67,6 +67,13 @@ struct FileStorage::State {
   HANDLE temporary_file = INVALID_HANDLE_VALUE;
 };
 
+FileStorage::FileStorage() : state_(std::make_unique<State>()) {}
+
+FileStorage::~FileStorage() {
+  DiscardTemporary();
+  Release();
+}
+
 bool FileStorage::Hold(const std::string& name, Access access) {
   Release();
   state_->target = FullPath(name);
@@ -138,14 +145,6 @@ void FileStorage::DiscardTemporary() {
   CloseIfOpen(state_->temporary_file);
   if (!state_->temporary.empty()) DeleteFileW(state_->temporary.c_str());
   state_->temporary.clear();
-}
-
-
-FileStorage::FileStorage() : state_(std::make_unique<State>()) {}
-
-FileStorage::~FileStorage() {
-  DiscardTemporary();
-  Release();
 }
 
 }  // namespace qx
