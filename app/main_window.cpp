@@ -50,10 +50,10 @@ void BuildScheduleTab(const OutletNames& names) {
   for (int outlet = 1; outlet <= 4; ++outlet) {
     NewText(ScheduleLabel(outlet), 5, kLabelRows[outlet - 1], 130, 20, OutletLabel(outlet, names[outlet - 1]));
   }
-  NewText(39, 162, 5, 50, 15, ui::kSwitchOn);
-  SetWidgetColor(39, kTextColour, MakeColor(0, 0, 223));
-  NewText(40, 260, 5, 60, 15, ui::kSwitchOff);
-  SetWidgetColor(40, kTextColour, MakeColor(255, 0, 0));
+  NewText(kSwitchOnHeading, 162, 5, 50, 15, ui::kSwitchOn);
+  SetWidgetColor(kSwitchOnHeading, kTextColour, MakeColor(0, 0, 223));
+  NewText(kSwitchOffHeading, 260, 5, 60, 15, ui::kSwitchOff);
+  SetWidgetColor(kSwitchOffHeading, kTextColour, MakeColor(255, 0, 0));
   // The column frames are sunken rectangles; their captions are never drawn, the texts above
   // them are the headings.
   NewFrame(-1, 140, 20, 95, 130, ui::kSwitchOn, kFrameSunken);
@@ -61,27 +61,27 @@ void BuildScheduleTab(const OutletNames& names) {
 
   for (int outlet = 1; outlet <= 4; ++outlet) {
     NewComboBox(SwitchOnHourBox(outlet), 146, kBoxRows[outlet - 1], 37, 20);
-    NewComboBox(SwitchOnHourBox(outlet) + 1, 194, kBoxRows[outlet - 1], 37, 20);
+    NewComboBox(SwitchOnMinuteBox(outlet), 194, kBoxRows[outlet - 1], 37, 20);
   }
   for (int outlet = 1; outlet <= 4; ++outlet) {
     NewComboBox(SwitchOffHourBox(outlet), 246, kBoxRows[outlet - 1], 37, 20);
-    NewComboBox(SwitchOffHourBox(outlet) + 1, 294, kBoxRows[outlet - 1], 37, 20);
+    NewComboBox(SwitchOffMinuteBox(outlet), 294, kBoxRows[outlet - 1], 37, 20);
   }
   // Item 0 is "not set"; an hour h is item h + 1, a minute m item m + 1.
-  for (int box = 41; box <= 56; ++box) AddItem(box, -1, "");
+  for (int box = kFirstScheduleWidget; box <= kLastScheduleBox; ++box) AddItem(box, -1, "");
   for (int hour = 0; hour < 24; ++hour) {
-    for (int box = 41; box <= 55; box += 2) AddItem(box, -1, TwoDigits(hour));
+    for (int rule = 0; rule < kScheduleRuleCount; ++rule) AddItem(ScheduleHourBox(rule), -1, TwoDigits(hour));
   }
   for (int minute = 0; minute < 60; ++minute) {
-    for (int box = 42; box <= 56; box += 2) AddItem(box, -1, TwoDigits(minute));
+    for (int rule = 0; rule < kScheduleRuleCount; ++rule) AddItem(ScheduleMinuteBox(rule), -1, TwoDigits(minute));
   }
-  for (int box = 41; box <= 56; ++box) SetState(box, 0);
+  for (int box = kFirstScheduleWidget; box <= kLastScheduleBox; ++box) SetState(box, 0);
 
-  for (int row = 0; row < 4; ++row) {
-    NewText(57 + 2 * row, 185, kSeparatorRows[row], 8, 30, ":");
-    SetWidgetFont(57 + 2 * row, FontHandle(kLargeFont));
-    NewText(58 + 2 * row, 285, kSeparatorRows[row], 8, 30, ":");
-    SetWidgetFont(58 + 2 * row, FontHandle(kLargeFont));
+  for (int outlet = 1; outlet <= 4; ++outlet) {
+    NewText(SwitchOnColon(outlet), 185, kSeparatorRows[outlet - 1], 8, 30, ":");
+    SetWidgetFont(SwitchOnColon(outlet), FontHandle(kLargeFont));
+    NewText(SwitchOffColon(outlet), 285, kSeparatorRows[outlet - 1], 8, 30, ":");
+    SetWidgetFont(SwitchOffColon(outlet), FontHandle(kLargeFont));
   }
 }
 
@@ -97,25 +97,25 @@ void BuildThermostatTab(const OutletNames& names) {
     NewToggleButton(ThermostatButton(outlet), 5, kButtonRows[outlet - 1], 130, 20,
                     OutletLabel(outlet, names[outlet - 1]), kToggleButtonOptions);
   }
-  NewText(65, 140, 20, 97, 130, "", kTextSunken);
-  SetWidgetColor(65, kBackgroundColour, on_colour);
-  NewText(66, 238, 20, 97, 130, "", kTextSunken);
-  SetWidgetColor(66, kBackgroundColour, off_colour);
+  NewText(kSwitchOnBandBackground, 140, 20, 97, 130, "", kTextSunken);
+  SetWidgetColor(kSwitchOnBandBackground, kBackgroundColour, on_colour);
+  NewText(kSwitchOffBandBackground, 238, 20, 97, 130, "", kTextSunken);
+  SetWidgetColor(kSwitchOffBandBackground, kBackgroundColour, off_colour);
   for (int outlet = 1; outlet <= 4; ++outlet) {
     NewSpinField(SwitchOnBandField(outlet), 170, kFieldRows[outlet - 1], 33, 20, -99, 99, 0x2000 | kSpinNumeric);
-    NewSpinField(SwitchOnBandField(outlet) + 1, 270, kFieldRows[outlet - 1], 33, 20, -99, 99, kSpinNumeric);
+    NewSpinField(SwitchOffBandField(outlet), 270, kFieldRows[outlet - 1], 33, 20, -99, 99, kSpinNumeric);
   }
-  NewText(83, 165, 5, 97, 15, ui::kSwitchOn);
-  SetWidgetColor(83, kTextColour, MakeColor(0, 0, 223));
-  NewText(84, 260, 5, 97, 15, ui::kSwitchOff);
-  SetWidgetColor(84, kTextColour, MakeColor(255, 0, 0));
-  for (int row = 0; row < 4; ++row) {
-    NewText(85 + 2 * row, 207, kUnitRows[row], 10, 20, ui::kDegrees);
-    SetWidgetFont(85 + 2 * row, FontHandle(kSmallFont));
-    SetWidgetColor(85 + 2 * row, kBackgroundColour, on_colour);
-    NewText(86 + 2 * row, 307, kUnitRows[row], 10, 20, ui::kDegrees);
-    SetWidgetFont(86 + 2 * row, FontHandle(kSmallFont));
-    SetWidgetColor(86 + 2 * row, kBackgroundColour, off_colour);
+  NewText(kBandOnHeading, 165, 5, 97, 15, ui::kSwitchOn);
+  SetWidgetColor(kBandOnHeading, kTextColour, MakeColor(0, 0, 223));
+  NewText(kBandOffHeading, 260, 5, 97, 15, ui::kSwitchOff);
+  SetWidgetColor(kBandOffHeading, kTextColour, MakeColor(255, 0, 0));
+  for (int outlet = 1; outlet <= 4; ++outlet) {
+    NewText(SwitchOnUnitLabel(outlet), 207, kUnitRows[outlet - 1], 10, 20, ui::kDegrees);
+    SetWidgetFont(SwitchOnUnitLabel(outlet), FontHandle(kSmallFont));
+    SetWidgetColor(SwitchOnUnitLabel(outlet), kBackgroundColour, on_colour);
+    NewText(SwitchOffUnitLabel(outlet), 307, kUnitRows[outlet - 1], 10, 20, ui::kDegrees);
+    SetWidgetFont(SwitchOffUnitLabel(outlet), FontHandle(kSmallFont));
+    SetWidgetColor(SwitchOffUnitLabel(outlet), kBackgroundColour, off_colour);
   }
   // No font of its own: the list's default user-interface font fits up to eight characters.
   NewText(kTemperatureLabel, 5, 3, 55, 20, ui::kNoReading, kTextSunken | 0x800 | kTextCentred);

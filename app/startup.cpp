@@ -40,11 +40,11 @@ void LoadFonts() {
 
 void CopyTablesIntoWidgets(const Program& program) {
   for (int id = kFirstScheduleWidget; id <= kLastScheduleBox; ++id) {
-    SetState(id, program.schedule_table[static_cast<std::size_t>(id - 40)]);
+    SetState(id, program.schedule_table[ScheduleSlot(id)]);
   }
   // Ids 75..82 have no widget; setting them does nothing.
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) {
-    SetState(id, program.thermostat_table[static_cast<std::size_t>(id - 66)]);
+    SetState(id, program.thermostat_table[ThermostatSlot(id)]);
   }
 }
 

@@ -3,11 +3,12 @@
 // given in each comment; note the two degree texts: the tab title ends in a Latin "C", the unit
 // labels in a Cyrillic "С".
 
+#include "model/shown_texts.h"
+
 namespace qx::ui {
 
 inline constexpr char kMainTitle[] = "USB Quellarotix";
 inline constexpr char kThermometerTitle[] = "Thermometer";
-inline constexpr char kNoReading[] = "OFF";
 
 // Tab titles: "Основное", "При загрузке", "Автомат ЧЧ:ММ", " Автомат °C ".
 inline constexpr char kMainTab[] = "\xCE\xF1\xED\xEE\xE2\xED\xEE\xE5";

@@ -19,11 +19,10 @@ std::string ApplyScheduleRules(const AutomationHooks& hooks) {
   const std::string key = Substring(time_text, 1, 5);
   // Rules 1-4 switch outlets 1-4 on, rules 5-8 switch them off; an outlet's on rule is tested
   // first, so equal on and off times leave it off at the end of the tick.
-  for (int rule = 0; rule < 8; ++rule) {
-    const int hour_box = kFirstScheduleWidget + 2 * rule;
-    const std::string rule_text = Concatenate(GetText(hour_box), ":", GetText(hour_box + 1));
+  for (int rule = 0; rule < kScheduleRuleCount; ++rule) {
+    const std::string rule_text = Concatenate(GetText(ScheduleHourBox(rule)), ":", GetText(ScheduleMinuteBox(rule)));
     if (!TextEquals(rule_text, key)) continue;
-    SetState(rule % 4 + 1, rule < 4 ? 1 : 0);
+    SetState(OutletCheckBox(rule % 4 + 1), rule < 4 ? 1 : 0);
     if (hooks.send_outlet_report) hooks.send_outlet_report();
     if (hooks.refresh_tray_menu) hooks.refresh_tray_menu();
   }
@@ -32,7 +31,7 @@ std::string ApplyScheduleRules(const AutomationHooks& hooks) {
 
 void EditSchedule(int widget, std::span<std::int8_t> table) {
   if (widget < kFirstScheduleWidget || widget > kLastScheduleWidget) return;
-  const auto slot = static_cast<std::size_t>(widget - 40);
+  const std::size_t slot = ScheduleSlot(widget);
   if (slot < table.size()) table[slot] = static_cast<std::int8_t>(GetState(widget));
   if (widget > kLastScheduleBox) return;  // a ":" label
   const bool hour_box = (widget - kFirstScheduleWidget) % 2 == 0;

@@ -7,19 +7,16 @@
 #include <string>
 
 #include "automation/automation_hooks.h"
+#include "model/widget_numbers.h"
 
 namespace qx {
-
-inline constexpr int kFirstScheduleWidget = 41;  // hour box of rule 1
-inline constexpr int kLastScheduleBox = 56;      // minute box of rule 8
-inline constexpr int kLastScheduleWidget = 63;   // the ":" labels follow the boxes
 
 // Shows the date and time in status-bar fields 1 and 2 and fires every rule whose "hh:mm" equals
 // the current minute. Returns the time text it showed ("hh:mm:ss").
 std::string ApplyScheduleRules(const AutomationHooks& hooks);
 
 // The loop's step for a widget event from `widget` (41..63): records the box's state in `table`
-// (slot widget-40) and keeps the two halves of its rule both set or both empty.
+// (its ScheduleSlot) and keeps the two halves of its rule both set or both empty.
 void EditSchedule(int widget, std::span<std::int8_t> table);
 
 }  // namespace qx

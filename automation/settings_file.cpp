@@ -2,6 +2,7 @@
 
 #include "automation/schedule.h"
 #include "automation/thermostat.h"
+#include "model/widget_numbers.h"
 #include "runtime/preferences.h"
 #include "runtime/win32/widgets.h"
 
@@ -14,13 +15,6 @@ constexpr char kStartupGroup[] = "\xCF\xF0\xE8 \xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE5"
 constexpr char kExitGroup[] = "\xCF\xF0\xE8 \xE2\xFB\xF5\xEE\xE4\xE5";
 constexpr char kScheduleGroup[] = "\xD7\xE0\xF1\xFB";
 constexpr char kThermostatGroup[] = "\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0";
-
-int StartupBox(int outlet) {
-  return 10 + outlet;
-}
-int ExitBox(int outlet) {
-  return 14 + outlet;
-}
 
 std::string OutletKey(int outlet) {
   return DecimalText(outlet);
@@ -44,7 +38,7 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     if (ReadNumber(names[static_cast<std::size_t>(outlet - 1)].Read(), 0) != 1) continue;
     SetState(StartupBox(outlet), 1);
-    SetState(outlet, 1);
+    SetState(OutletCheckBox(outlet), 1);
   }
   SelectGroup(kExitGroup);
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
@@ -55,11 +49,11 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
   // out-of-range value means.
   SelectGroup(kScheduleGroup);
   for (int id = kFirstScheduleWidget; id <= kLastScheduleBox; ++id) {
-    schedule[static_cast<std::size_t>(id - 40)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
+    schedule[ScheduleSlot(id)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
   }
   SelectGroup(kThermostatGroup);
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) {
-    thermostat[static_cast<std::size_t>(id - 66)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
+    thermostat[ThermostatSlot(id)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
   }
   ClosePreferenceFile();
 }

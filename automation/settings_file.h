@@ -18,8 +18,8 @@ using OutletName = FixedText<kOutletNameLength>;
 // Index 0 is outlet 1.
 using OutletNames = std::array<OutletName, kOutletCount>;
 
-// The stored values on their way between the file and the widgets: slot id-40 for schedule box
-// id (41..56), slot id-66 for thermostat widget id (67..82). The loop keeps them up to date with
+// The stored values on their way between the file and the widgets: schedule box id (41..56) at
+// ScheduleSlot(id), thermostat widget id (67..82) at ThermostatSlot(id) (model/widget_numbers.h). The loop keeps them up to date with
 // the user's edits; the file itself is written from the widgets.
 using ScheduleTable = std::array<std::int8_t, 65>;
 using ThermostatTable = std::array<std::int8_t, 22>;

@@ -6,7 +6,7 @@ namespace qx {
 namespace {
 
 void SwitchOutlet(const AutomationHooks& hooks, int outlet, int state) {
-  SetState(outlet, state);
+  SetState(OutletCheckBox(outlet), state);
   if (hooks.send_outlet_report) hooks.send_outlet_report();
   if (hooks.refresh_tray_menu) hooks.refresh_tray_menu();
 }
@@ -26,13 +26,13 @@ void ApplyThermostat(const AutomationHooks& hooks) {
   auto temperature = [&hooks] { return hooks.rounded_temperature ? hooks.rounded_temperature() : 0; };
   const bool missing = hooks.reading_missing && hooks.reading_missing();
   for (int outlet = 1; outlet <= 4; ++outlet) {
-    if (GetState(kFirstThermostatEnable - 1 + outlet) != 1) continue;
+    if (GetState(ThermostatButton(outlet)) != 1) continue;
     if (missing) {
       SwitchOutlet(hooks, outlet, 0);
       continue;
     }
-    const int on_field = kFirstBandWidget - 2 + 2 * outlet;
-    const int off_field = on_field + 1;
+    const int on_field = SwitchOnBandField(outlet);
+    const int off_field = SwitchOffBandField(outlet);
     if (temperature() <= GetState(on_field) && temperature() <= GetState(off_field)) SwitchOutlet(hooks, outlet, 1);
     if (temperature() >= GetState(on_field) && temperature() >= GetState(off_field)) SwitchOutlet(hooks, outlet, 0);
   }
@@ -40,7 +40,7 @@ void ApplyThermostat(const AutomationHooks& hooks) {
 
 void EditThermostatBand(int widget, std::span<std::int8_t> table) {
   if (widget < kFirstBandWidget || widget > kLastBandWidget) return;
-  const auto slot = static_cast<std::size_t>(widget - 66);
+  const std::size_t slot = ThermostatSlot(widget);
   if (slot < table.size()) table[slot] = static_cast<std::int8_t>(GetState(widget));
 }
 

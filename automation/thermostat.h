@@ -7,17 +7,14 @@
 #include <span>
 
 #include "automation/automation_hooks.h"
+#include "model/widget_numbers.h"
 
 namespace qx {
-
-inline constexpr int kFirstThermostatEnable = 31;  // enable button of outlet 1 (31..34)
-inline constexpr int kFirstBandWidget = 67;        // switch-on value of outlet 1
-inline constexpr int kLastBandWidget = 82;
 
 void ApplyThermostat(const AutomationHooks& hooks);
 
 // The loop's step for a widget event from `widget` (67..82): records its value in `table`
-// (slot widget-66).
+// (its ThermostatSlot).
 void EditThermostatBand(int widget, std::span<std::int8_t> table);
 
 }  // namespace qx

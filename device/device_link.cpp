@@ -1,27 +1,23 @@
 #include "device/device_link.h"
 
+#include "model/shown_texts.h"
+#include "model/widget_numbers.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
 
 namespace qx {
 
-namespace {
-
-constexpr char kTemperatureOffText[] = "OFF";
-
-}  // namespace
-
 void ShowTemperatureEverywhere(const std::string& text) {
-  SetText(kTemperatureField, text);
-  SetText(kThermostatTemperatureLabel, text);
-  SetTrayToolTip(kDeviceTrayIcon, text);
-  SetText(kThermometerField, text);
+  SetText(kTemperatureDisplay, text);
+  SetText(kTemperatureLabel, text);
+  SetTrayToolTip(kTrayIcon, text);
+  SetText(kThermometerDisplay, text);
 }
 
 void ShowTemperatureOff() {
-  SetText(kTemperatureField, kTemperatureOffText);
-  SetTrayToolTip(kDeviceTrayIcon, kTemperatureOffText);
-  SetText(kThermostatTemperatureLabel, kTemperatureOffText);
+  SetText(kTemperatureDisplay, ui::kNoReading);
+  SetTrayToolTip(kTrayIcon, ui::kNoReading);
+  SetText(kTemperatureLabel, ui::kNoReading);
 }
 
 DeviceLink::DeviceLink() : sensor_(ShowTemperatureEverywhere, ShowTemperatureOff) {}

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "device/device_handle.h"
-#include "device/display_places.h"
 #include "device/sensor_thread.h"
 
 namespace qx {

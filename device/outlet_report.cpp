@@ -1,6 +1,8 @@
 #include "device/outlet_report.h"
 
 #include "device/hid_access.h"
+#include "model/shown_texts.h"
+#include "model/widget_numbers.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
 
@@ -9,8 +11,7 @@ namespace qx {
 namespace {
 
 constexpr char kNoDeviceTitle[] = "USB Quelarotix";
-constexpr char kNoDeviceText[] = "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED";  // "USB отключен"
-constexpr int kNoDeviceOptions = 0x10;                                    // error icon, one OK button
+constexpr int kNoDeviceOptions = 0x10;  // error icon, one OK button
 
 }  // namespace
 
@@ -33,7 +34,8 @@ std::uint8_t OutletBits(const std::array<int, 4>& states) {
 // shows nothing more (the check boxes keep their new states); the next send after it has been
 // closed shows it again.
 void DeviceLink::SendOutletReport() {
-  const std::array<int, 4> states = {GetState(1), GetState(2), GetState(3), GetState(4)};
+  const std::array<int, 4> states = {GetState(OutletCheckBox(1)), GetState(OutletCheckBox(2)),
+                                     GetState(OutletCheckBox(3)), GetState(OutletCheckBox(4))};
   const std::uint8_t report[2] = {0x00, OutletBits(states)};
   if (control_) {
     WriteReport(control_, report, sizeof report);
@@ -41,7 +43,7 @@ void DeviceLink::SendOutletReport() {
   }
   if (no_device_box_open_) return;
   no_device_box_open_ = true;
-  ShowMessageBox(kNoDeviceTitle, kNoDeviceText, kNoDeviceOptions);
+  ShowMessageBox(kNoDeviceTitle, ui::kDeviceUnplugged, kNoDeviceOptions);
   no_device_box_open_ = false;
 }
 

@@ -2,6 +2,8 @@
 // and once at start-up.
 #include "device/device_link.h"
 #include "device/hid_access.h"
+#include "model/shown_texts.h"
+#include "model/widget_numbers.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
 
@@ -11,7 +13,6 @@ namespace {
 
 // Windows-1251.
 constexpr char kConnectedText[] = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  // "USB подключен"
-constexpr char kDisconnectedText[] = "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED";   // "USB отключен"
 
 }  // namespace
 
@@ -31,15 +32,15 @@ void DeviceLink::CheckDevicePresence() {
     DeviceHandle sensor = OpenDevice(kSwitchUnitVendorId, kSwitchUnitProductId, DeviceIo::kOverlapped);
     sensor_attached_ = static_cast<bool>(sensor);
     sensor_.Attach(std::move(sensor));
-    SetStatusText(kDeviceStatusBar, kDeviceStatusField, kConnectedText, kStatusCentred);
+    SetStatusText(kStatusBar, kConnectionField, kConnectedText, kStatusCentred);
     return;
   }
   CloseDevice(aux_);
   CloseDevice(control_);
   sensor_.Detach();
   sensor_attached_ = false;
-  SetStatusText(kDeviceStatusBar, kDeviceStatusField, kDisconnectedText, kStatusCentred);
-  SetText(kMainPanel, kDisconnectedText);
+  SetStatusText(kStatusBar, kConnectionField, ui::kDeviceUnplugged, kStatusCentred);
+  SetText(kPanel, ui::kDeviceUnplugged);
   ShowTemperatureOff();
 }
 

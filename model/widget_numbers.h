@@ -1,0 +1,118 @@
+#pragma once
+// The numbers of the program's widgets, status bar and tray icon: the model that the device link,
+// the automation and the windows share. The windows are built with these numbers and everything
+// else finds its widget by them, so each is written down here once. Widgets of both windows share
+// one number space; outlet n (1..4) owns the widgets named after it below.
+//
+// Header only, and it includes nothing of ours, so device/, automation/ and app/ can all use it.
+
+#include <cstddef>
+
+namespace qx {
+
+inline constexpr int kStatusBar = 0;
+inline constexpr int kConnectionField = 0;  // status-bar field: connected or not
+inline constexpr int kTrayIcon = 1;
+
+inline constexpr int kPanel = 0;  // the tabs of the main window
+
+// Tab 1: the outlets and the temperature.
+constexpr int OutletCheckBox(int outlet) {
+  return outlet;
+}
+constexpr int NameField(int outlet) {
+  return 4 + outlet;
+}
+inline constexpr int kTemperatureDisplay = 9;
+
+// Tab 2: the start-up and exit policies.
+constexpr int StartupBox(int outlet) {
+  return 10 + outlet;
+}
+constexpr int ExitBox(int outlet) {
+  return 14 + outlet;
+}
+constexpr int StartupLabel(int outlet) {
+  return 18 + outlet;
+}
+constexpr int ExitLabel(int outlet) {
+  return 22 + outlet;
+}
+
+// Tab 3: the schedule. Rules 0..3 switch outlets 1..4 on, rules 4..7 switch them off; each rule
+// has an hour box and, after it, a minute box.
+constexpr int ScheduleLabel(int outlet) {
+  return 26 + outlet;
+}
+inline constexpr int kScheduleRuleCount = 8;
+inline constexpr int kSwitchOnHeading = 39;
+inline constexpr int kSwitchOffHeading = 40;
+constexpr int ScheduleHourBox(int rule) {
+  return 41 + 2 * rule;
+}
+constexpr int ScheduleMinuteBox(int rule) {
+  return ScheduleHourBox(rule) + 1;
+}
+constexpr int SwitchOnHourBox(int outlet) {
+  return ScheduleHourBox(outlet - 1);
+}
+constexpr int SwitchOnMinuteBox(int outlet) {
+  return ScheduleMinuteBox(outlet - 1);
+}
+constexpr int SwitchOffHourBox(int outlet) {
+  return ScheduleHourBox(outlet + 3);
+}
+constexpr int SwitchOffMinuteBox(int outlet) {
+  return ScheduleMinuteBox(outlet + 3);
+}
+// The ":" between an outlet's hour and minute boxes, in the on and the off column.
+constexpr int SwitchOnColon(int outlet) {
+  return 55 + 2 * outlet;
+}
+constexpr int SwitchOffColon(int outlet) {
+  return 56 + 2 * outlet;
+}
+inline constexpr int kFirstScheduleWidget = ScheduleHourBox(0);
+inline constexpr int kLastScheduleBox = ScheduleMinuteBox(kScheduleRuleCount - 1);  // 56
+inline constexpr int kLastScheduleWidget = 63;                                      // the ":" labels follow the boxes
+
+// Tab 4: the thermostat. An outlet's band is a switch-on value and, after it, a switch-off value.
+constexpr int ThermostatButton(int outlet) {
+  return 30 + outlet;
+}
+constexpr int NumberLabel(int outlet) {  // tab 1's "n. " before each name
+  return 34 + outlet;
+}
+inline constexpr int kSwitchOnBandBackground = 65;
+inline constexpr int kSwitchOffBandBackground = 66;
+constexpr int SwitchOnBandField(int outlet) {
+  return 65 + 2 * outlet;
+}
+constexpr int SwitchOffBandField(int outlet) {
+  return SwitchOnBandField(outlet) + 1;
+}
+inline constexpr int kFirstBandWidget = SwitchOnBandField(1);  // 67
+inline constexpr int kLastBandWidget = 82;                     // 75..82 name no widget
+inline constexpr int kBandOnHeading = 83;
+inline constexpr int kBandOffHeading = 84;
+constexpr int SwitchOnUnitLabel(int outlet) {
+  return 83 + 2 * outlet;
+}
+constexpr int SwitchOffUnitLabel(int outlet) {
+  return 84 + 2 * outlet;
+}
+inline constexpr int kTemperatureLabel = 101;
+
+// The Thermometer window's reading.
+inline constexpr int kThermometerDisplay = 103;
+
+// Where a schedule widget's and a band widget's stored value sit in their tables (the settings
+// file's ScheduleTable and ThermostatTable).
+constexpr std::size_t ScheduleSlot(int widget) {
+  return static_cast<std::size_t>(widget - 40);
+}
+constexpr std::size_t ThermostatSlot(int widget) {
+  return static_cast<std::size_t>(widget - 66);
+}
+
+}  // namespace qx
