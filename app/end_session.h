@@ -8,6 +8,6 @@ namespace qx {
 
 // Watches window 0 for the end of the session; when it comes, runs the shutdown and ends the
 // process with exit code 0 before the system does. Returns false if the watch could not be set.
-bool WatchForSessionEnd(Program& program);
+[[nodiscard]] bool WatchForSessionEnd(Program& program);
 
 }  // namespace qx

@@ -64,7 +64,6 @@ void TakeNamesFromFields(Program& program) {
 }
 
 bool DispatchEvent(Program& program, const Event& event) {
-  program.last_event = event.kind;
   switch (event.kind) {
     case TrayEvent:
       OnTrayEvent(program, event.type);

@@ -14,10 +14,10 @@ struct Event {
   int type = -1;
 };
 
-Event NextEvent();
+[[nodiscard]] Event NextEvent();
 
 // Acts on one event; returns false when the loop is to end (a close request or "Выход").
-bool DispatchEvent(Program& program, const Event& event);
+[[nodiscard]] bool DispatchEvent(Program& program, const Event& event);
 
 // Takes the names over from their fields, each cut to 19 characters.
 void TakeNamesFromFields(Program& program);

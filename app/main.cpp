@@ -21,7 +21,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   static qx::Program program(qx::ProgramDeviceLink());
   UINT exit_code = 1;  // only when not even the main window could be made
   if (qx::StartProgram(program)) {
-    qx::WatchForSessionEnd(program);
+    // Without the watch the program still runs; it then only misses the session-end save.
+    (void)qx::WatchForSessionEnd(program);
     qx::RunEventLoop(program);
     exit_code = static_cast<UINT>(qx::ShutDownProgram(program));
   }

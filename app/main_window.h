@@ -8,9 +8,9 @@ namespace qx {
 
 // Builds window 0, hidden and topmost, with every widget in its fixed order (which is also the
 // Tab order). Labels and name fields show `names`. Returns false if the window could not be made.
-bool BuildMainWindow(const OutletNames& names);
+[[nodiscard]] bool BuildMainWindow(const OutletNames& names);
 
 // "n. " followed by the name: the text of every label that names outlet n.
-std::string OutletLabel(int outlet, const OutletName& name);
+[[nodiscard]] std::string OutletLabel(int outlet, const OutletName& name);
 
 }  // namespace qx

@@ -24,7 +24,6 @@ struct Program {
   ThermostatTable thermostat_table{};
   // How the timers' schedule and thermostat reach the report, the menu and the temperature.
   AutomationHooks automation;
-  int last_event = 0;
   int last_event_widget = 0;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;

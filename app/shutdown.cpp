@@ -51,7 +51,7 @@ int ShutDownForSessionEnd(Program& program) {
   program.shutting_down = true;
   StopPresenceTimer();
   TakeNamesFromFields(program);
-  SaveSettings(program.outlet_names);
+  (void)SaveSettings(program.outlet_names);  // untold, as above
   if (exit_report_pending) ApplyExitPolicy(program.device);
   ReleaseRuntime();
   return 0;

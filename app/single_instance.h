@@ -8,10 +8,10 @@ namespace qx {
 // True for the first instance of the session. A later one asks the first to show its main window
 // (waiting up to 5 s for that window to exist) and gets false: it must then end with exit code 0,
 // before it touches the device, the settings file or the screen.
-bool BecomeOnlyInstance();
+[[nodiscard]] bool BecomeOnlyInstance();
 
 // The event by which the first instance hears that the program was started again; the loop
 // handles it as a left click on the tray icon.
-int ShowRequestEvent();
+[[nodiscard]] int ShowRequestEvent();
 
 }  // namespace qx

@@ -88,7 +88,8 @@ bool StartProgram(Program& program) {
   if (!BuildMainWindow(program.outlet_names)) return false;
   BuildPopupMenu();
   SetWindowHidden(kMainWindow, 1);
-  NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
+  // Without its status bar the program still works; the texts meant for it then go nowhere.
+  (void)NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
   for (int field = 0; field < 3; ++field) AddStatusField(118);
   // The sensor reader's thread, started through the window layer; it runs until the process ends.
   program.device.sensor().Start();
@@ -98,7 +99,8 @@ bool StartProgram(Program& program) {
   CopyTablesIntoWidgets(program);
   // Opens the device before the first report, if it is plugged in.
   program.device.CheckDevicePresence();
-  AddProgramTrayIcon();
+  // Without a tray the program runs on; its icon is not retried here.
+  (void)AddProgramTrayIcon();
   RefreshTrayMenu(program);
   program.device.SendOutletReport();
   return true;

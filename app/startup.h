@@ -10,7 +10,7 @@ namespace qx {
 // Runs the start-up steps up to the first outlet report. Afterwards only the tray icon is shown
 // and the three window timers run on window 0. Returns false if the window layer or window 0
 // could not be made, in which case there is nothing to run.
-bool StartProgram(Program& program);
+[[nodiscard]] bool StartProgram(Program& program);
 
 // The window timers of window 0 and the program their procedures work on. Stopping the presence
 // timer is part of shutdown; the other two end with window 0, or are stopped before a box that

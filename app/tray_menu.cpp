@@ -9,7 +9,7 @@
 namespace qx {
 
 void BuildPopupMenu() {
-  NewPopupMenu(kPopupMenu);
+  (void)NewPopupMenu(kPopupMenu);  // without it a right click shows nothing, as the layer does
   for (int outlet = 1; outlet <= 4; ++outlet) AddMenuItem(outlet, Concatenate(DecimalText(outlet), ". "));
   AddMenuSeparator();
   AddMenuItem(kThermometerItem, ui::kThermometerItem);

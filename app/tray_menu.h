@@ -12,7 +12,7 @@ namespace qx {
 void BuildPopupMenu();
 // Adds tray icon 1 with the program file's own icon to window 0. Returns false if the shell
 // refused it.
-bool AddProgramTrayIcon();
+[[nodiscard]] bool AddProgramTrayIcon();
 // Pads the names in place (the padded names stay until the next copy from the name fields),
 // recomputes the markers from check boxes 1-4 and relabels menu items 1-4.
 void RefreshTrayMenu(Program& program);
@@ -20,6 +20,6 @@ void RefreshTrayMenu(Program& program);
 void RefreshNameLabels(const Program& program);
 
 // 19 minus the length of the shortest name.
-int PadLength(const OutletNames& names);
+[[nodiscard]] int PadLength(const OutletNames& names);
 
 }  // namespace qx

@@ -24,7 +24,7 @@ std::string OutletKey(int outlet) {
 
 void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat) {
   // A missing file is no error: every read below then gives its default.
-  OpenPreferenceFile(kSettingsFileName);
+  (void)OpenPreferenceFile(kSettingsFileName);
 
   SelectGroup(kNamesGroup);
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
@@ -55,7 +55,7 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) {
     thermostat[ThermostatSlot(id)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
   }
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();  // nothing was written, so nothing can fail
 }
 
 bool SaveSettings(const OutletNames& names) {

@@ -33,6 +33,6 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
 
 // Creates the file anew from `names` and the widgets' states. Returns false if the file could not
 // be written; the old file then stays as it was.
-bool SaveSettings(const OutletNames& names);
+[[nodiscard]] bool SaveSettings(const OutletNames& names);
 
 }  // namespace qx

@@ -44,7 +44,7 @@ class DeviceLink {
   void SendOutletReport();
 
   SensorReader& sensor() { return sensor_; }
-  int RoundedTemperature() const { return sensor_.RoundedTemperature(); }
+  [[nodiscard]] int RoundedTemperature() const { return sensor_.RoundedTemperature(); }
   // Whether a full report was read and accepted less than kFreshReadingMs before `now`
   // (GetTickCount64); a reading taken after `now` was read counts as fresh too.
   bool HasFreshReading(std::uint64_t now) const {
@@ -54,8 +54,8 @@ class DeviceLink {
 
   // What the monitor holds, for tests.
   bool LastPresence() const { return last_presence_; }
-  bool HasControlHandle() const { return static_cast<bool>(control_); }
-  bool HasAuxHandle() const { return static_cast<bool>(aux_); }
+  [[nodiscard]] bool HasControlHandle() const { return static_cast<bool>(control_); }
+  [[nodiscard]] bool HasAuxHandle() const { return static_cast<bool>(aux_); }
   // Whether the monitor has given the reader a handle (the reader lets go of it soon after Detach).
   bool HasSensorHandle() const { return sensor_attached_; }
   bool IsNoDeviceBoxOpen() const { return no_device_box_open_; }
@@ -70,6 +70,6 @@ class DeviceLink {
 };
 
 // The program's device link.
-DeviceLink& ProgramDeviceLink();
+[[nodiscard]] DeviceLink& ProgramDeviceLink();
 
 }  // namespace qx

@@ -36,9 +36,9 @@ void LoadHidLibraries(const char* hid_library, const char* setupapi_library);
 void UnloadHidLibraries();
 
 // Whether a device with these ids is attached and can be opened (for query only).
-bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
+[[nodiscard]] bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
 // A read/write, inheritable handle to the first attached device with these ids; empty if none.
-DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io = DeviceIo::kSynchronous);
+[[nodiscard]] DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io = DeviceIo::kSynchronous);
 // Closes the handle (nothing for an empty one) and leaves it empty.
 void CloseDevice(DeviceHandle& handle);
 
@@ -46,7 +46,7 @@ void CloseDevice(DeviceHandle& handle);
 // length of 0 or less gives 0 at once without a system call; otherwise the number of bytes moved,
 // 0 on failure. A read blocks until the device delivers a report; a failed read leaves the buffer
 // as it was.
-int WriteReport(const DeviceHandle& handle, const void* buffer, int length);
-int ReadReport(const DeviceHandle& handle, void* buffer, int length);
+[[nodiscard]] int WriteReport(const DeviceHandle& handle, const void* buffer, int length);
+[[nodiscard]] int ReadReport(const DeviceHandle& handle, void* buffer, int length);
 
 }  // namespace qx

@@ -38,7 +38,7 @@ void DeviceLink::SendOutletReport() {
                                      GetState(OutletCheckBox(3)), GetState(OutletCheckBox(4))};
   const std::uint8_t report[2] = {0x00, OutletBits(states)};
   if (control_) {
-    WriteReport(control_, report, sizeof report);
+    (void)WriteReport(control_, report, sizeof report);
     return;
   }
   if (no_device_box_open_) return;

@@ -16,14 +16,14 @@ struct TemperatureReading {
 };
 
 // Bytes 1 and 2 of a report (low, high) as the signed 16-bit count.
-std::int16_t TemperatureCount(std::uint8_t low, std::uint8_t high);
+[[nodiscard]] std::int16_t TemperatureCount(std::uint8_t low, std::uint8_t high);
 
 // The reading for a count, or nothing when the window rejects it: accepted are
 // -58 < t < 150 (both excluded) and outside -0.2 .. 0.2 (both included in the rejected band),
 // that is the counts -927 .. -4 and 4 .. 2399.
-std::optional<TemperatureReading> AcceptTemperature(std::int16_t count);
+[[nodiscard]] std::optional<TemperatureReading> AcceptTemperature(std::int16_t count);
 
 // Nearest whole number, an exact half going to the even neighbour (22.5 -> 22, 23.5 -> 24).
-int RoundHalfToEven(float value);
+[[nodiscard]] int RoundHalfToEven(float value);
 
 }  // namespace qx

@@ -23,13 +23,13 @@ struct LocalClockReading {
 
 // The wall-clock reading of a value; every field 0 for a value that cannot be broken down
 // (a negative one).
-LocalClockReading BreakDownDateValue(DateValue value);
+[[nodiscard]] LocalClockReading BreakDownDateValue(DateValue value);
 
 // The value of a reading. Readings past 2038-01-19 03:14:07 do not fit and give the largest value.
-DateValue MakeDateValue(const LocalClockReading& reading);
+[[nodiscard]] DateValue MakeDateValue(const LocalClockReading& reading);
 
 // The value of the local clock now.
-DateValue CurrentDateValue();
+[[nodiscard]] DateValue CurrentDateValue();
 
 // Replaces the clock CurrentDateValue reads (tests walk through any minute of any day with it);
 // an empty function restores the system's local clock.
@@ -37,6 +37,6 @@ void SetLocalClock(std::function<LocalClockReading()> clock);
 
 // Copies the mask, replacing the tokens %yyyy, %yy, %mm, %dd, %hh, %ii and %ss (ASCII letters in
 // any case) by the value's components; any other "%" stays as it is.
-std::string FormatDateText(std::string_view mask, DateValue value);
+[[nodiscard]] std::string FormatDateText(std::string_view mask, DateValue value);
 
 }  // namespace qx

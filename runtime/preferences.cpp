@@ -147,7 +147,7 @@ bool Utf8ToLatin1(std::string_view utf8, std::string& bytes) {
 
 PreferenceFile::PreferenceFile(PreferenceStorage* storage) : storage_(storage ? storage : &own_storage_) {}
 
-PreferenceFile::~PreferenceFile() { Close(); }
+PreferenceFile::~PreferenceFile() { (void)Close(); }  // a destructor has nobody to tell
 
 void PreferenceFile::Clear() {
   held_ = deferred_ = created_ = modified_ = read_only_ = false;
@@ -158,7 +158,7 @@ void PreferenceFile::Clear() {
 }
 
 bool PreferenceFile::Create(const std::string& name) {
-  Close();
+  (void)Close();  // a file still open is given up for the new one, as the engine always has
   // The old file stays whole on disk until the new text replaces it at close; what is checked
   // here is only that the file can be written at all.
   if (!storage_->Hold(name, PreferenceStorage::Access::kCreate)) return false;
@@ -167,7 +167,7 @@ bool PreferenceFile::Create(const std::string& name) {
 }
 
 bool PreferenceFile::Open(const std::string& name) {
-  Close();
+  (void)Close();  // as in Create
   if (storage_->Hold(name, PreferenceStorage::Access::kReadWrite)) {
     held_ = true;
   } else if (storage_->Hold(name, PreferenceStorage::Access::kReadOnly)) {

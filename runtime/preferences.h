@@ -30,19 +30,19 @@ struct PreferenceText {
 };
 
 // The file format, both ways.
-PreferenceText ParsePreferenceText(std::string_view bytes);
-std::string RenderPreferenceText(const PreferenceText& text);
+[[nodiscard]] PreferenceText ParsePreferenceText(std::string_view bytes);
+[[nodiscard]] std::string RenderPreferenceText(const PreferenceText& text);
 
 // Decimal integer with optional leading white space and sign; 0 when there are no digits.
-std::int32_t ParsePreferenceNumber(std::string_view text);
+[[nodiscard]] std::int32_t ParsePreferenceNumber(std::string_view text);
 
 // Names compare byte for byte, ASCII letters regardless of case.
-bool PreferenceNamesEqual(std::string_view a, std::string_view b);
+[[nodiscard]] bool PreferenceNamesEqual(std::string_view a, std::string_view b);
 
 // UTF-8 mode stores each byte as the code point of the same value; the way back fails (false) on
 // malformed input or a code point above U+00FF.
-std::string Latin1ToUtf8(std::string_view bytes);
-bool Utf8ToLatin1(std::string_view utf8, std::string& bytes);
+[[nodiscard]] std::string Latin1ToUtf8(std::string_view bytes);
+[[nodiscard]] bool Utf8ToLatin1(std::string_view utf8, std::string& bytes);
 
 class PreferenceFile {
  public:
@@ -52,18 +52,18 @@ class PreferenceFile {
   PreferenceFile(const PreferenceFile&) = delete;
   PreferenceFile& operator=(const PreferenceFile&) = delete;
 
-  bool Create(const std::string& name);
-  bool Open(const std::string& name);
+  [[nodiscard]] bool Create(const std::string& name);
+  [[nodiscard]] bool Open(const std::string& name);
   bool SelectGroup(std::string_view name);
   bool WriteText(std::string_view key, std::string_view value);
   bool WriteNumber(std::string_view key, std::int32_t value);
-  std::string ReadText(std::string_view key, std::string_view fallback) const;
-  std::int32_t ReadNumber(std::string_view key, std::int32_t fallback) const;
+  [[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback) const;
+  [[nodiscard]] std::int32_t ReadNumber(std::string_view key, std::int32_t fallback) const;
   // Writes the list back if it was modified (or created) and closes the file. False if a write
   // that was due did not reach the disk; the old file is then as it was.
-  bool Close();
+  [[nodiscard]] bool Close();
 
-  bool IsOpen() const { return held_ || deferred_; }
+  [[nodiscard]] bool IsOpen() const { return held_ || deferred_; }
 
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -88,13 +88,13 @@ class PreferenceFile {
 };
 
 // The program's one preference file.
-bool CreatePreferenceFile(const std::string& name);
-bool OpenPreferenceFile(const std::string& name);
+[[nodiscard]] bool CreatePreferenceFile(const std::string& name);
+[[nodiscard]] bool OpenPreferenceFile(const std::string& name);
 bool SelectGroup(std::string_view name);
 bool WriteText(std::string_view key, std::string_view value);
 bool WriteNumber(std::string_view key, std::int32_t value);
-std::string ReadText(std::string_view key, std::string_view fallback);
-std::int32_t ReadNumber(std::string_view key, std::int32_t fallback);
-bool ClosePreferenceFile();
+[[nodiscard]] std::string ReadText(std::string_view key, std::string_view fallback);
+[[nodiscard]] std::int32_t ReadNumber(std::string_view key, std::int32_t fallback);
+[[nodiscard]] bool ClosePreferenceFile();
 
 }  // namespace qx

@@ -12,28 +12,28 @@
 namespace qx {
 
 // Decimal digits, a leading "-" for negative values, no leading zeros.
-std::string DecimalText(std::int64_t value);
+[[nodiscard]] std::string DecimalText(std::int64_t value);
 
 // A clock or calendar field (0..99) as two digits: 7 -> "07", 12 -> "12".
-std::string TwoDigits(int value);
+[[nodiscard]] std::string TwoDigits(int value);
 
 // The value with exactly `decimals` digits after the point (none and no point for 0; -1 means 6),
 // rounded by its exact decimal expansion: an exact half goes away from zero (21.25 -> "21.3"),
 // and a negative value keeps its "-" even when every digit shown is zero (-0.04 -> "-0.0").
 // Infinities give "+Infinity" / "-Infinity", NaN gives "NaN".
-std::string FixedDecimalText(float value, int decimals);
+[[nodiscard]] std::string FixedDecimalText(float value, int decimals);
 
 // At most `count` characters from the 1-based position `start` (start <= 1 means the first
 // character; a start past the end or a negative count gives the empty text).
-std::string Substring(std::string_view text, int start, int count);
+[[nodiscard]] std::string Substring(std::string_view text, int start, int count);
 
-int TextLength(std::string_view text);
+[[nodiscard]] int TextLength(std::string_view text);
 
 // Same bytes and same length; letter case matters.
-bool TextEquals(std::string_view a, std::string_view b);
+[[nodiscard]] bool TextEquals(std::string_view a, std::string_view b);
 
 template <typename... Parts>
-std::string Concatenate(const Parts&... parts) {
+[[nodiscard]] std::string Concatenate(const Parts&... parts) {
   std::string result;
   (result.append(std::string_view(parts)), ...);
   return result;
@@ -41,7 +41,7 @@ std::string Concatenate(const Parts&... parts) {
 
 // A fixed text field holds at most N characters and is zero-filled after a shorter text; a field
 // filled to N characters has no terminating zero, and reading stops at N.
-std::string ReadFixedField(std::span<const char> field);
+[[nodiscard]] std::string ReadFixedField(std::span<const char> field);
 void StoreFixedField(std::span<char> field, std::string_view text);
 
 template <std::size_t N>
@@ -50,7 +50,7 @@ class FixedText {
   FixedText() { bytes_.fill('\0'); }
   explicit FixedText(std::string_view text) { Store(text); }
   void Store(std::string_view text) { StoreFixedField(bytes_, text); }
-  std::string Read() const { return ReadFixedField(bytes_); }
+  [[nodiscard]] std::string Read() const { return ReadFixedField(bytes_); }
   static constexpr std::size_t kCapacity = N;
 
  private:

@@ -63,7 +63,7 @@ void ShutdownWindowLayer() {
   // No worker may be left waiting on a thread that is about to stop serving it.
   CancelWorkerRequests();
   s->tray_icons.Clear();
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();  // a file still open here has nobody left to tell
   ResetLayerState();
 }
 

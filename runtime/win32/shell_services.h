@@ -14,7 +14,7 @@ namespace qx {
 // --- Status bar -----------------------------------------------------------------------------
 // Creates a status bar along the bottom of `window` (minimum height 18 pixels); it follows the
 // window's size. It becomes the current status bar.
-int NewStatusBar(int number, HWND__* window);
+[[nodiscard]] int NewStatusBar(int number, HWND__* window);
 // Appends a field `width` pixels wide to the current status bar (at most 256 fields).
 void AddStatusField(int width);
 // options: 4 centred, 8 right-aligned, 1 raised border, 2 no border, 0 left with sunken border.
@@ -24,11 +24,11 @@ inline constexpr int kStatusRaised = 1;
 inline constexpr int kStatusNoBorder = 2;
 void SetStatusText(int statusBar, int field, const std::string& text, int options);
 // The text shown in a field (without the alignment tabs); empty if there is no such field.
-std::string GetStatusText(int statusBar, int field);
+[[nodiscard]] std::string GetStatusText(int statusBar, int field);
 
 // --- Popup menu -----------------------------------------------------------------------------
 // Creates a popup menu; it becomes the menu AddMenuItem and AddMenuSeparator append to.
-int NewPopupMenu(int number);
+[[nodiscard]] int NewPopupMenu(int number);
 void AddMenuItem(int item, const std::string& text);
 void AddMenuSeparator();
 // Opens the menu one pixel up and left of the mouse pointer, `window` being brought to the
@@ -37,7 +37,7 @@ void AddMenuSeparator();
 void ShowPopupMenu(int menu, HWND__* window);
 void SetMenuItemLabel(int menu, int item, const std::string& text);
 // The label of an item; empty if there is no such menu or item.
-std::string GetMenuItemLabel(int menu, int item);
+[[nodiscard]] std::string GetMenuItemLabel(int menu, int item);
 
 // --- Tray icon ------------------------------------------------------------------------------
 // Puts an icon in the notification area, tied to `window`, which receives its mouse events as
@@ -46,13 +46,13 @@ std::string GetMenuItemLabel(int menu, int item);
 // and offered again every 2 s and when the taskbar is created, until the shell takes it (nothing
 // is kept for a window that does not exist). A shown icon is added again after the taskbar has
 // been re-created.
-int AddTrayIcon(int number, HWND__* window, HICON__* icon);
+[[nodiscard]] int AddTrayIcon(int number, HWND__* window, HICON__* icon);
 // Sets the tooltip to the first 63 characters of `text`. Callable from a worker thread.
 void SetTrayToolTip(int number, const std::string& text);
 // The tooltip as last set (Windows-1251), empty if there is no such icon.
-std::string GetTrayToolTip(int number);
+[[nodiscard]] std::string GetTrayToolTip(int number);
 // The program's icon (resource 1) at the small-icon size of the system DPI, or nullptr.
-HICON__* LoadProgramTrayIcon();
+[[nodiscard]] HICON__* LoadProgramTrayIcon();
 
 // --- Message box ----------------------------------------------------------------------------
 // A modal message box; returns the button pressed (IDOK = 1, ...). While it is open the thread's
@@ -69,21 +69,21 @@ int ShowFileMessageBox(const std::string& title, const std::string& text, const 
 // --- One instance per session ---------------------------------------------------------------
 // Claims `name` for this process in the user's session (a named mutex in Local\) until the
 // process ends. False if another process of the session holds it.
-bool ClaimSessionInstance(const std::string& name);
+[[nodiscard]] bool ClaimSessionInstance(const std::string& name);
 // Posts the registered window message `message` to the top-level window titled `title` that the
 // window layer of another process made, waiting up to timeout_ms for that window to appear, and
 // lets that process come to the foreground. Returns whether it was posted.
 bool PostToOtherInstance(const std::string& message, const std::string& title, int timeout_ms);
 // The event code WaitForEvent returns for the registered window message `message`; 0 if the
 // platform refused to register it.
-int RegisteredMessageEvent(const std::string& message);
+[[nodiscard]] int RegisteredMessageEvent(const std::string& message);
 
 // --- Threads and process --------------------------------------------------------------------
 // Runs procedure(parameter) on a new thread; returns its thread number (nonzero) or 0 on failure.
 // The thread is never stopped or waited for by the layer.
-int StartThread(std::function<void(int)> procedure, int parameter);
+[[nodiscard]] int StartThread(std::function<void(int)> procedure, int parameter);
 // The full path of the running program's file, Windows-1251 (at most 260 characters).
-std::string ProgramFilePath();
+[[nodiscard]] std::string ProgramFilePath();
 // At program end: closes the started threads' handles (without stopping them), removes every tray
 // icon, closes a preference file left open, destroys every window with its widgets and every font.
 // A worker waiting in SetText or SetTrayToolTip is released (its change is dropped), and later

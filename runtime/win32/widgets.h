@@ -66,11 +66,11 @@ void CloseContainer();
 int AddItem(int widget, int position, const std::string& text);
 // Panel: selected page; CheckBox/ToggleButton: 1/0 (-1 indeterminate on a three-state box);
 // ComboBox: selected entry or -1; SpinField: the value (read from the text box first when numeric).
-int GetState(int widget);
+[[nodiscard]] int GetState(int widget);
 void SetState(int widget, int value);
 // Panel: the selected page's label; ComboBox: the selected entry; SpinField: the text box;
 // others: the control's text.
-std::string GetText(int widget);
+[[nodiscard]] std::string GetText(int widget);
 // Also callable from a worker thread for Text and StringField widgets (the change is made on the
 // user-interface thread while the caller waits; see worker_text.cpp).
 void SetText(int widget, const std::string& text);
@@ -83,12 +83,12 @@ void SetWidgetFont(int widget, std::intptr_t font);
 // StringField and the text box of a SpinField take colours; other kinds ignore them.
 void SetWidgetColor(int widget, int which, int colour);
 // red + 256 * green + 65536 * blue.
-int MakeColor(int red, int green, int blue);
+[[nodiscard]] int MakeColor(int red, int green, int blue);
 
 // Creates a font of `points` points (pixels through the display's vertical DPI). Returns the
 // number (or anonymous handle) or kNoObject on failure.
 int NewFont(int number, const std::string& face, int points, int options = 0);
 // The font's native handle as an integer, 0 if there is no such font.
-std::intptr_t FontHandle(int number);
+[[nodiscard]] std::intptr_t FontHandle(int number);
 
 }  // namespace qx

@@ -82,7 +82,7 @@ inline constexpr int kWindowStateMinimized = 0x20000000;
 // Binds the layer to the calling thread (the user-interface thread) and registers its classes.
 // Every create call does this itself on first use; calling it first is optional. Returns false if
 // the platform refused.
-bool InitWindowLayer();
+[[nodiscard]] bool InitWindowLayer();
 
 // Opens a top-level window whose client area is width x height. Unless kWindowNoWidgetList is
 // given, the window's widget list becomes the current one (new widgets go into it).
@@ -95,17 +95,17 @@ void ChangeWindowState(int window, int state);
 void ActivateWindow(int window);
 // The window's native handle (for SetTimer/KillTimer and the calls below that take one); nullptr
 // if there is no such window.
-HWND__* NativeWindowHandle(int window);
+[[nodiscard]] HWND__* NativeWindowHandle(int window);
 
 // Blocks (without polling and without time-out) until the next event; returns its code.
 int WaitForEvent();
 // The type of the event returned last; -1 when it has none.
-int CurrentEventType();
+[[nodiscard]] int CurrentEventType();
 // GadgetEvent: the widget number. (Same field as CurrentEventMenuItem.)
-int CurrentEventWidget();
+[[nodiscard]] int CurrentEventWidget();
 // MenuEvent: the item number; TrayEvent: the tray icon number.
-int CurrentEventMenuItem();
+[[nodiscard]] int CurrentEventMenuItem();
 // The number of the window the event belongs to, -1 if none.
-int CurrentEventWindow();
+[[nodiscard]] int CurrentEventWindow();
 
 }  // namespace qx

@@ -79,7 +79,7 @@ TEST_F(SettingsFileTest, KnownStateIsWrittenByteForByte) {
   SetState(68, 25);
   SetState(74, -5);
   SetState(1, 1);  // outlet states themselves are not kept
-  SaveSettings(names);
+  (void)SaveSettings(names);
 
   std::string expected = kNamesGroup + "1 = Lamp\r\n2 = " + kPump + "\r\n3 = Heater\r\n4 = Fan\r\n" + kStartupGroup +
                          "Lamp = 1\r\n" + kPump + " = 0\r\nHeater = 1\r\nFan = 0\r\n" + kExitGroup + "Lamp = 0\r\n" +
@@ -105,7 +105,7 @@ TEST_F(SettingsFileTest, EqualNamesShareOneKeyHoldingTheLastState) {
   SetState(StartupBox(1), 1);  // outlet 2 "LAMP" unticked, outlet 3 "Lamp" ticked: the last wins
   SetState(StartupBox(3), 1);
   SetState(ExitBox(1), 1);  // outlet 3 unticked at exit: the shared key reads 0
-  SaveSettings(names);
+  (void)SaveSettings(names);
   const std::string text = Slurp();
   EXPECT_NE(text.find(kStartupGroup + "Lamp = 1\r\nFan = 0\r\n" + kExitGroup + "Lamp = 0\r\nFan = 0\r\n"),
             std::string::npos)
@@ -258,7 +258,7 @@ TEST_F(SettingsFileTest, SaveDropsHandAdditionsAndRoundTrips) {
   LoadSettings(names, schedule, thermostat);
   SetState(41, schedule[1]);
   SetState(67, thermostat[1]);
-  SaveSettings(names);
+  (void)SaveSettings(names);
   const std::string text = Slurp();
   EXPECT_EQ(text.find("mine"), std::string::npos);
   EXPECT_EQ(text.find("Other"), std::string::npos);

@@ -51,7 +51,7 @@ class PreferencesTest : public ::testing::Test {
     fs::current_path(folder_);
   }
   void TearDown() override {
-    ClosePreferenceFile();
+    (void)ClosePreferenceFile();
     fs::current_path(started_in_);
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
@@ -150,7 +150,7 @@ TEST_F(PreferencesTest, WrittenFileIsExactAndReadsBack) {
   EXPECT_TRUE(WriteText("b", "x = y"));
   EXPECT_TRUE(SelectGroup(kClock));
   EXPECT_TRUE(WriteNumber("c", 23));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   const std::string written =
       "[" + kClock + "]\r\n41 =   padded\t\r\nn = -5\r\nc = 23\r\n[Outlets]\r\na = 0\r\nb = x = y\r\n";
   EXPECT_EQ(Slurp("s.ini"), written);
@@ -165,7 +165,7 @@ TEST_F(PreferencesTest, WrittenFileIsExactAndReadsBack) {
   EXPECT_EQ(ReadNumber("c", 9), 23);
   EXPECT_EQ(ReadNumber("missing", 9), 9);
   EXPECT_FALSE(SelectGroup(kClockLower));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_EQ(Slurp("s.ini"), written);  // reading leaves the file alone
 }
 
@@ -202,7 +202,7 @@ TEST_F(PreferencesTest, WritesReplaceTheFirstKeyAndAppendNewGroups) {
   EXPECT_TRUE(WriteNumber("a", 1));
   EXPECT_TRUE(SelectGroup(""));
   EXPECT_TRUE(WriteText("top", "t"));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_EQ(Slurp("s.ini"),
             "; head\r\ntop = t\r\n[g]\r\nK = one\r\nk = 2\r\nnew = n\r\n[h]\r\nz = 0\r\n[fresh]\r\nb = 2\r\na = 1\r\n");
 }
@@ -212,7 +212,7 @@ TEST_F(PreferencesTest, UnfindableKeyNames) {
   SelectGroup("g");
   EXPECT_TRUE(WriteText("plain", "v"));
   for (const char* key : {";semi", "a=b", " lead", "trail ", "[br"}) EXPECT_TRUE(WriteText(key, "v"));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   ASSERT_TRUE(OpenPreferenceFile("s.ini"));
   ASSERT_TRUE(SelectGroup("g"));
   for (const char* key : {";semi", "a=b", " lead", "trail ", "[br"}) EXPECT_EQ(ReadText(key, "gone"), "gone") << key;
@@ -229,7 +229,7 @@ TEST_F(PreferencesTest, Utf8ModeBothWays) {
   EXPECT_EQ(ReadText("bad", "?"), "");
   EXPECT_EQ(ReadNumber("n", 0), 42);
   EXPECT_TRUE(WriteText("new", "\xE0"));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   const std::string written = Slurp("u.ini");
   EXPECT_EQ(written.substr(0, 5), "\xEF\xBB\xBF\r\n");
   EXPECT_NE(written.find("\r\nnew = \xC3\xA0\r\n"), std::string::npos);
@@ -239,7 +239,7 @@ TEST_F(PreferencesTest, CreateAndCloseWithoutWritesLeavesAnEmptyFile) {
   Put("s.ini", "[old]\r\nk = 1\r\n");
   ASSERT_TRUE(CreatePreferenceFile("s.ini"));
   EXPECT_EQ(Slurp("s.ini"), "[old]\r\nk = 1\r\n");  // nothing is lost before the close
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_TRUE(fs::exists("s.ini"));
   EXPECT_EQ(fs::file_size("s.ini"), 0u);
 }
@@ -249,13 +249,13 @@ TEST_F(PreferencesTest, MissingFileIsCreatedOnlyByAWrite) {
   EXPECT_TRUE(SelectGroup(""));
   EXPECT_FALSE(SelectGroup("g"));
   EXPECT_EQ(ReadNumber("k", 5), 5);
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_FALSE(fs::exists("none.ini"));
 
   EXPECT_FALSE(OpenPreferenceFile("none.ini"));
   EXPECT_FALSE(SelectGroup("g"));
   EXPECT_TRUE(WriteNumber("k", 1));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_EQ(Slurp("none.ini"), "[g]\r\nk = 1\r\n");
 }
 
@@ -264,10 +264,10 @@ TEST_F(PreferencesTest, NothingOpenDoesNothing) {
   EXPECT_FALSE(WriteText("k", "v"));
   EXPECT_EQ(ReadText("k", "d"), "d");
   EXPECT_EQ(ReadNumber("k", -1), -1);
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_FALSE(CreatePreferenceFile("no such folder/s.ini"));
   EXPECT_FALSE(WriteText("k", "v"));
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   EXPECT_TRUE(FolderListing().empty());
 }
 
@@ -288,7 +288,7 @@ TEST_F(PreferencesTest, ReadOnlyFileIsReadButNeverWritten) {
   PreferenceFile file(&storage);
   EXPECT_FALSE(file.Create("ro.ini"));
   EXPECT_FALSE(file.WriteText("k", "v"));
-  file.Close();
+  (void)file.Close();
   EXPECT_EQ(Slurp("ro.ini"), old);
 
   ASSERT_TRUE(file.Open("ro.ini"));
@@ -364,7 +364,7 @@ TEST_F(PreferencesTest, SaveReachesTheFileAfterTheFolderChanges) {
   WriteNumber("k", 1);
   const fs::path home = fs::current_path();
   fs::current_path(home / "other");
-  ClosePreferenceFile();
+  (void)ClosePreferenceFile();
   fs::current_path(home);
   EXPECT_EQ(Slurp("s.ini"), "k = 1\r\n");
   EXPECT_TRUE(fs::is_empty("other"));

@@ -128,13 +128,13 @@ void BuildWindow(int first_page) {
   CloseContainer();
   SetState(0, first_page);
 
-  NewPopupMenu(0);
+  (void)NewPopupMenu(0);
   for (int n = 1; n <= 4; ++n) AddMenuItem(n, std::to_string(n) + ". " + kNames[n - 1]);
   AddMenuSeparator();
   AddMenuItem(5, kThermometer);
   AddMenuItem(6, kExit);
 
-  NewStatusBar(0, NativeWindowHandle(0));
+  (void)NewStatusBar(0, NativeWindowHandle(0));
   for (int i = 0; i < 3; ++i) AddStatusField(118);
   SetStatusText(0, 0, kDisconnected, kStatusCentred);
   SYSTEMTIME now{};
@@ -167,10 +167,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
   std::sscanf(command_line, "%d %d", &g_seconds, &page);
   BuildWindow(page < 0 || page > 3 ? 0 : page);
   SetWindowHidden(0, 0);
-  AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon());
+  (void)AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon());
   SetTrayToolTip(1, "OFF");
   if (g_seconds > 0) SetTimer(NativeWindowHandle(0), 9, static_cast<UINT>(g_seconds) * 1000, EndDemo);
-  StartThread(Sensor, 0);
+  (void)StartThread(Sensor, 0);
 
   while (g_running) {
     const int event = WaitForEvent();
