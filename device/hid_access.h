@@ -38,7 +38,8 @@ void UnloadHidLibraries();
 // Whether a device with these ids is attached and can be opened (for query only).
 [[nodiscard]] bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
 // A read/write, inheritable handle to the first attached device with these ids; empty if none.
-[[nodiscard]] DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io = DeviceIo::kSynchronous);
+[[nodiscard]] DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id,
+                                      DeviceIo io = DeviceIo::kSynchronous);
 // Closes the handle (nothing for an empty one) and leaves it empty.
 void CloseDevice(DeviceHandle& handle);
 
