@@ -88,11 +88,11 @@ inline constexpr int kSwitchOffBandBackground = 66;
 constexpr int SwitchOnBandField(int outlet) {
   return 65 + 2 * outlet;
 }
+inline constexpr int kFirstBandWidget = SwitchOnBandField(1);  // 67
 constexpr int SwitchOffBandField(int outlet) {
   return SwitchOnBandField(outlet) + 1;
 }
-inline constexpr int kFirstBandWidget = SwitchOnBandField(1);  // 67
-inline constexpr int kLastBandWidget = 82;                     // 75..82 name no widget
+inline constexpr int kLastBandWidget = 82;  // 75..82 name no widget
 inline constexpr int kBandOnHeading = 83;
 inline constexpr int kBandOffHeading = 84;
 constexpr int SwitchOnUnitLabel(int outlet) {
