@@ -92,7 +92,8 @@ bool StartProgram(Program& program) {
   (void)NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
   for (int field = 0; field < 3; ++field) AddStatusField(118);
   // The sensor reader's thread, started through the window layer; it runs until the process ends.
-  program.device.sensor().Start();
+  // Without it the program still switches, it only shows no temperature.
+  (void)program.device.sensor().Start();
   StartTimers(program);
   // Now the policy boxes and the outlets chosen for start-up are ticked.
   LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);

@@ -29,7 +29,7 @@ class SensorReader {
 
   // Starts SensorThread for this reader on a thread of the window layer. Returns false if no
   // thread could be made.
-  bool Start();
+  [[nodiscard]] bool Start();
   // The thread's body: one pass after another until Stop().
   void Run();
   // Ends the thread and waits for it, handling the calling thread's messages meanwhile (the
