@@ -95,6 +95,7 @@ struct TrayIconRecord {
   UniqueHicon icon;
   std::string tooltip;  // Windows-1251, at most 63 characters
   bool shown = false;
+  bool tooltip_in_shell = false;  // the shell took `tooltip`
   ~TrayIconRecord();
 };
 
@@ -194,6 +195,14 @@ void RunWorkerRequests();
 void CancelWorkerRequests();
 void AcceptWorkerRequests(DWORD ui_thread, HWND dispatcher);
 bool IsUiThread();
+// The record of what each place shows, by which a worker's text that is there already is dropped
+// without a round trip (worker_text.cpp). The user-interface thread notes every widget and tray
+// icon it makes and every text it gives one, and forgets the places it destroys; `followed` false
+// marks a place whose text the layer cannot vouch for. A place with no record does not exist.
+void NoteWidgetText(int widget, bool followed, const std::string& text);
+void ForgetWidgetText(int widget);
+void NoteToolTip(int number, bool followed, const std::string& text);
+void ForgetToolTip(int number);
 // Widget and tray calls as the user-interface thread performs them.
 void SetTextOnUiThread(int widget, const std::string& text);
 void SetTrayToolTipOnUiThread(int number, const std::string& text);

@@ -53,6 +53,16 @@ void ApplyStatusLayout(const StatusBarRecord& bar, int dpi) {
   SendMessageW(control, WM_SIZE, 0, 0);
 }
 
+// The field's text as the control holds it (alignment tabs included), and its border style.
+std::wstring FieldText(HWND bar, int field, WORD* style) {
+  const LRESULT length = SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(field), 0);
+  std::wstring text(static_cast<size_t>(LOWORD(length)) + 1, L'\0');
+  const LRESULT got = SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcslen(text.c_str()));
+  if (style) *style = HIWORD(got);
+  return text;
+}
+
 }  // namespace
 
 StatusBarRecord::~StatusBarRecord() = default;
@@ -119,19 +129,21 @@ void SetStatusText(int statusBar, int field, const std::string& text, int option
   else if (options & kStatusRight)
     shown = L"\t\t";
   shown += WidenText(text);
-  WPARAM how = static_cast<WPARAM>(field);
-  if (options & kStatusRaised) how |= SBT_POPOUT;
-  if (options & kStatusNoBorder) how |= SBT_NOBORDERS;
-  SendMessageW(bar->bar.get(), SB_SETTEXTW, how, reinterpret_cast<LPARAM>(shown.c_str()));
+  WORD style = 0;
+  if (options & kStatusRaised) style |= SBT_POPOUT;
+  if (options & kStatusNoBorder) style |= SBT_NOBORDERS;
+  // A field that reads so already, in the same style, is left alone: setting it again would
+  // repaint the bar for nothing (the clock sets the date every second).
+  WORD shown_style = 0;
+  if (FieldText(bar->bar.get(), field, &shown_style) == shown && shown_style == style) return;
+  SendMessageW(bar->bar.get(), SB_SETTEXTW, static_cast<WPARAM>(field) | style,
+               reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 std::string GetStatusText(int statusBar, int field) {
   StatusBarRecord* bar = FindStatusBar(statusBar);
   if (!bar || field < 0 || field > 255) return {};
-  const LRESULT length = SendMessageW(bar->bar.get(), SB_GETTEXTLENGTHW, static_cast<WPARAM>(field), 0);
-  std::wstring text(static_cast<size_t>(LOWORD(length)) + 1, L'\0');
-  SendMessageW(bar->bar.get(), SB_GETTEXTW, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(wcslen(text.c_str()));
+  const std::wstring text = FieldText(bar->bar.get(), field, nullptr);
   const size_t start = text.find_first_not_of(L'\t');
   return start == std::wstring::npos ? std::string() : NarrowText(text.substr(start));
 }

@@ -60,6 +60,8 @@ bool AddToShell(TrayIconRecord& record) {
     lstrcpynW(data.szTip, WidenText(record.tooltip).c_str(), ARRAYSIZE(data.szTip));
   }
   record.shown = NotifyIcon(NIM_ADD, &data) != FALSE;
+  // The add carries the tooltip, so the shell has it exactly when it took the icon.
+  record.tooltip_in_shell = record.shown;
   if (!record.shown) RetryLater();
   return record.shown;
 }
@@ -97,6 +99,7 @@ TrayIconRecord* FindTrayIcon(int ref) {
 }  // namespace
 
 TrayIconRecord::~TrayIconRecord() {
+  ForgetToolTip(ref);
   if (!shown) return;
   NOTIFYICONDATAW data = IconData(*this);
   NotifyIcon(NIM_DELETE, &data);
@@ -116,18 +119,25 @@ int AddTrayIcon(int number, HWND__* window, HICON__* icon) {
   record->ref = ref;
   const bool added = AddToShell(*record);
   s->tray_icons.Store(number, std::move(record));
+  NoteToolTip(ref, true, {});
   return added ? 1 : 0;
 }
 
 void SetTrayToolTipOnUiThread(int number, const std::string& text) {
   TrayIconRecord* record = FindTrayIcon(number);
   if (!record) return;
-  record->tooltip = Substring(text, 1, kToolTipCharacters);
-  NOTIFYICONDATAW data = IconData(*record);
-  data.uFlags = NIF_TIP;
-  lstrcpynW(data.szTip, WidenText(record->tooltip).c_str(), ARRAYSIZE(data.szTip));
-  // An icon the shell has not taken yet gets the tooltip when it is added.
-  if (record->shown) NotifyIcon(NIM_MODIFY, &data);
+  // The tooltip the shell shows already is not sent again: that would be a round trip to the shell
+  // for nothing. One that the shell did not take is sent again the next time; an icon the shell
+  // has not taken yet gets the tooltip when it is added.
+  std::string tooltip = Substring(text, 1, kToolTipCharacters);
+  if (tooltip != record->tooltip || !record->tooltip_in_shell) {
+    record->tooltip = std::move(tooltip);
+    NOTIFYICONDATAW data = IconData(*record);
+    data.uFlags = NIF_TIP;
+    lstrcpynW(data.szTip, WidenText(record->tooltip).c_str(), ARRAYSIZE(data.szTip));
+    record->tooltip_in_shell = record->shown && NotifyIcon(NIM_MODIFY, &data) != FALSE;
+  }
+  NoteToolTip(number, record->tooltip_in_shell, text);
 }
 
 std::string GetTrayToolTip(int number) {

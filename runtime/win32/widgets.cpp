@@ -47,6 +47,35 @@ std::wstring ControlText(HWND control) {
   return text;
 }
 
+// The kinds whose text is the control's own window text, set by SetText and read back by GetText;
+// the layer follows what they show (a Panel's text is the caption of whichever page is selected,
+// a combo box's is its selection).
+bool FollowsText(WidgetKind kind) {
+  switch (kind) {
+    case WidgetKind::kText:
+    case WidgetKind::kStringField:
+    case WidgetKind::kCheckBox:
+    case WidgetKind::kToggleButton:
+    case WidgetKind::kFrame:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Records what the control shows now for the workers (see worker_text.cpp): exactly, or, when
+// the control holds a character that has no Windows-1251 form, as a text the layer cannot follow.
+void NoteControlText(const WidgetRecord& w) {
+  if (!FollowsText(w.kind)) {
+    NoteWidgetText(w.ref, false, {});
+    return;
+  }
+  const std::wstring shown = ControlText(w.control.get());
+  std::string text = NarrowText(shown);
+  const bool exact = WidenText(text) == shown;
+  NoteWidgetText(w.ref, exact, exact ? text : std::string());
+}
+
 // x, y, width and height are pixels of the window's DPI.
 HWND CreateControl(const Placement& at, const wchar_t* cls, const std::string& text, DWORD style, DWORD ex_style, int x,
                    int y, int width, int height, int number) {
@@ -138,6 +167,8 @@ int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> reco
   s->widgets.Store(number, std::move(record));
   s->widget_of_control[control] = ref;
   if (arrows) s->widget_of_control[arrows] = ref;
+  // After the store: it destroyed a widget that held the number, and with it that one's record.
+  NoteControlText(*s->widgets.Find(ref));
   return ref;
 }
 
@@ -187,6 +218,16 @@ void ShowSelectedPage(WidgetRecord& panel) {
     ShowWindow(page, SW_SHOW);
     InvalidateRect(page, nullptr, TRUE);
   }
+}
+
+std::wstring TabCaption(HWND tab, int page) {
+  wchar_t label[512] = {};
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = label;
+  item.cchTextMax = 512;
+  if (!SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(&item))) return {};
+  return item.pszText ? item.pszText : L"";
 }
 
 void PostWidgetEvent(const WidgetRecord& w, int type) {
@@ -247,6 +288,7 @@ WidgetRecord* FindWidgetByControl(HWND control) {
 }
 
 WidgetRecord::~WidgetRecord() {
+  ForgetWidgetText(ref);
   LayerState* s = Layer();
   if (!s) return;
   s->widget_of_control.erase(control.get());
@@ -288,6 +330,7 @@ bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam,
       if (w->kind == WidgetKind::kStringField) {
         if (code == EN_SETFOCUS) PostWidgetEvent(*w, kFieldFocusGained);
         if (code == EN_KILLFOCUS) PostWidgetEvent(*w, kFieldFocusLost);
+        if (code == EN_CHANGE) NoteControlText(*w);  // typed by the user, or set by the layer
       }
       if (w->kind == WidgetKind::kFrame || w->kind == WidgetKind::kText) return false;
       SetWorkingEvent(GadgetEvent, w->ref, code, w->window);
@@ -586,14 +629,7 @@ std::string GetText(int widget) {
     case WidgetKind::kPanel: {
       const int selected = static_cast<int>(SendMessageW(control, TCM_GETCURSEL, 0, 0));
       if (selected < 0) return {};
-      wchar_t label[512] = {};
-      TCITEMW item{};
-      item.mask = TCIF_TEXT;
-      item.pszText = label;
-      item.cchTextMax = 512;
-      if (!SendMessageW(control, TCM_GETITEMW, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&item)))
-        return {};
-      return NarrowText(item.pszText ? item.pszText : L"");
+      return NarrowText(TabCaption(control, selected));
     }
     case WidgetKind::kComboBox: {
       if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
@@ -612,6 +648,7 @@ std::string GetText(int widget) {
   }
 }
 
+// A text that the place shows already is not set again: that would only repaint the control.
 void SetTextOnUiThread(int widget, const std::string& text) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return;
@@ -619,6 +656,7 @@ void SetTextOnUiThread(int widget, const std::string& text) {
   if (w->kind == WidgetKind::kPanel) {
     const int selected = static_cast<int>(SendMessageW(w->control.get(), TCM_GETCURSEL, 0, 0));
     if (selected < 0) return;
+    if (TabCaption(w->control.get(), selected) == wide) return;
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(wide.c_str());
@@ -626,7 +664,12 @@ void SetTextOnUiThread(int widget, const std::string& text) {
     InvalidateRect(w->control.get(), nullptr, TRUE);
     return;
   }
-  SetWindowTextW(w->control.get(), wide.c_str());
+  if (!FollowsText(w->kind)) {
+    SetWindowTextW(w->control.get(), wide.c_str());
+    return;
+  }
+  if (ControlText(w->control.get()) != wide) SetWindowTextW(w->control.get(), wide.c_str());
+  NoteWidgetText(w->ref, true, text);
 }
 
 void SetWidgetFont(int widget, std::intptr_t font) {

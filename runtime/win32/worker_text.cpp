@@ -13,6 +13,14 @@
 // widget destroyed and created again under the same number is either the old one (still alive) or
 // the new one, never a destroyed control.
 //
+// A worker's text that a place shows already costs nothing: the user-interface thread keeps, under
+// the same mutex, a record of every widget and tray icon it has made and of the text each shows
+// now (noted as it creates, changes and destroys them, and as the user types into a field). A
+// request whose text is there already, or whose place does not exist, is dropped before it is
+// queued, exactly as if it had been carried out: a worker that shows the same reading again and
+// again makes no round trip. A place whose text the layer does not follow (a Panel's caption, a
+// combo box) always takes the round trip.
+//
 // Shutdown: ShutdownWindowLayer first stops accepting requests and marks every queued one done
 // before it destroys anything, so no worker is left waiting; a later request is refused at once.
 // The user-interface thread never waits for a worker, so the two cannot deadlock. A request being
@@ -27,6 +35,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
@@ -51,9 +60,45 @@ bool g_accepting = false;      // guarded by g_mutex
 HWND g_dispatcher = nullptr;   // guarded by g_mutex
 std::atomic<DWORD> g_ui_thread{0};
 
+struct ShownText {
+  Request::Kind kind;
+  int target;
+  bool followed;  // false: the layer cannot tell what the place shows
+  std::string text;
+};
+std::vector<ShownText> g_shown;  // guarded by g_mutex
+
+ShownText* FindShown(Request::Kind kind, int target) {
+  for (ShownText& shown : g_shown)
+    if (shown.kind == kind && shown.target == target) return &shown;
+  return nullptr;
+}
+
+void Note(Request::Kind kind, int target, bool followed, const std::string& text) {
+  std::lock_guard lock(g_mutex);
+  if (ShownText* shown = FindShown(kind, target)) {
+    shown->followed = followed;
+    shown->text = text;
+    return;
+  }
+  g_shown.push_back({kind, target, followed, text});
+}
+
+void Forget(Request::Kind kind, int target) {
+  std::lock_guard lock(g_mutex);
+  std::erase_if(g_shown, [&](const ShownText& s) { return s.kind == kind && s.target == target; });
+}
+
+// Whether carrying the request out would change nothing (guarded by g_mutex).
+bool ChangesNothing(const Request& request) {
+  const ShownText* shown = FindShown(request.kind, request.target);
+  if (!shown) return true;  // no such place: the call does nothing
+  return shown->followed && shown->text == request.text;
+}
+
 void RunOnUiThread(Request& request) {
   std::unique_lock lock(g_mutex);
-  if (!g_accepting) return;
+  if (!g_accepting || ChangesNothing(request)) return;
   g_queue.push_back(&request);
   const HWND dispatcher = g_dispatcher;
   lock.unlock();
@@ -91,6 +136,7 @@ void CancelWorkerRequests() {
     g_dispatcher = nullptr;
     for (Request* request : g_queue) request->done = true;
     g_queue.clear();
+    g_shown.clear();
     g_ui_thread.store(0);
   }
   g_done.notify_all();
@@ -126,6 +172,22 @@ void RunWorkerRequests() {
     }
     g_done.notify_all();
   }
+}
+
+void NoteWidgetText(int widget, bool followed, const std::string& text) {
+  Note(Request::Kind::kWidgetText, widget, followed, text);
+}
+
+void ForgetWidgetText(int widget) {
+  Forget(Request::Kind::kWidgetText, widget);
+}
+
+void NoteToolTip(int number, bool followed, const std::string& text) {
+  Note(Request::Kind::kTrayToolTip, number, followed, text);
+}
+
+void ForgetToolTip(int number) {
+  Forget(Request::Kind::kTrayToolTip, number);
 }
 
 void SetText(int widget, const std::string& text) {

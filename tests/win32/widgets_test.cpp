@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "runtime/platform/text_encoding.h"
+#include "runtime/win32/shell_services.h"
 #include "tests/win32/layer_test_support.h"
 
 namespace qx::test {
@@ -202,6 +203,59 @@ TEST_F(WidgetTest, FrameStylesAndTextAndFieldOptions) {
   const std::string long_name(40, 'n');  // longer than the box: it scrolls, nothing is cut
   SetText(5, long_name);
   EXPECT_EQ(GetText(5), long_name);
+}
+
+// Counts the messages that change a control's text, as the control receives them.
+struct TextWrites {
+  UINT message;
+  int count = 0;
+  static LRESULT CALLBACK Count(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR self) {
+    auto* writes = reinterpret_cast<TextWrites*>(self);
+    if (msg == writes->message) ++writes->count;
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
+  }
+};
+
+// A text that a place shows already is not sent to it again (it would only repaint); a changed
+// one is, and so is the same text in another style.
+TEST_F(WidgetTest, TheSameTextAgainIsNotSentToTheControl) {
+  const HWND window = OpenWindow(0);
+  ASSERT_EQ(NewPanel(0, 0, 100, 300, 100), 0);
+  AddItem(0, -1, "page");
+  CloseContainer();
+  ASSERT_NE(NewStringField(9, 0, 0, 140, 20, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
+  ASSERT_NE(NewText(101, 0, 30, 55, 20, "OFF", 0x20801), kNoObject);
+  ASSERT_NE(NewToggleButton(31, 0, 60, 130, 20, "1. Lamp", kToggleButtonOptions), kNoObject);
+  ASSERT_EQ(NewStatusBar(0, window), 0);
+  AddStatusField(118);
+  const HWND bar = FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr);
+
+  struct Case {
+    const char* place;
+    HWND control;
+    UINT message;
+    std::function<void(const std::string&)> set;
+  };
+  const Case cases[] = {
+      {"string field", ControlOf(window, 9), WM_SETTEXT, [](const std::string& t) { SetText(9, t); }},
+      {"text", ControlOf(window, 101), WM_SETTEXT, [](const std::string& t) { SetText(101, t); }},
+      {"toggle button", ControlOf(window, 31), WM_SETTEXT, [](const std::string& t) { SetText(31, t); }},
+      {"panel page", ControlOf(window, 0), TCM_SETITEMW, [](const std::string& t) { SetText(0, t); }},
+      {"status field", bar, SB_SETTEXTW, [](const std::string& t) { SetStatusText(0, 0, t, kStatusCentred); }},
+  };
+  for (const Case& c : cases) {
+    TextWrites writes{c.message};
+    ASSERT_TRUE(SetWindowSubclass(c.control, TextWrites::Count, 77, reinterpret_cast<DWORD_PTR>(&writes)));
+    c.set("21.5");
+    c.set("21.5");
+    EXPECT_EQ(writes.count, 1) << c.place << ": the second, equal text is not sent";
+    c.set("21.6");
+    EXPECT_EQ(writes.count, 2) << c.place;
+    RemoveWindowSubclass(c.control, TextWrites::Count, 77);
+  }
+  EXPECT_EQ(GetText(9), "21.6");
+  EXPECT_EQ(GetText(0), "21.6");
+  EXPECT_EQ(GetStatusText(0, 0), "21.6");
 }
 
 TEST_F(WidgetTest, FontsFromPointsAndTheirUse) {

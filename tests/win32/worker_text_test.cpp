@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -60,6 +61,72 @@ TEST_F(WorkerTextTest, WorkerChangesAreMadeOnTheUiThreadAndRaiseNoEvent) {
             "C");
   EXPECT_EQ(seen_by_worker, "");
   EXPECT_TRUE(OfCode(events, GadgetEvent).empty());
+}
+
+// Runs `call` on a worker while this, the user-interface thread, looks at no message: whether it
+// returned meanwhile, which only a call that needs no round trip can. It is served afterwards.
+bool ReturnsWithoutTheUiThread(const std::function<void()>& call, bool expected) {
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    call();
+    finished = true;
+  });
+  // A call expected to return gets all the time it needs; one expected to wait, a moment to fail.
+  const ULONGLONG deadline = GetTickCount64() + (expected ? 10000 : 300);
+  while (!finished && GetTickCount64() < deadline) Sleep(5);
+  const bool returned = finished.load();
+  JoinPumping(worker, finished);
+  return returned;
+}
+
+// A worker's text that its place shows already is dropped without a round trip; what counts is
+// what the place shows now, not what the worker sent last.
+TEST_F(WorkerTextTest, TextAPlaceShowsAlreadyIsNotSentToTheUiThread) {
+  OpenWindow(0);
+  ASSERT_NE(NewStringField(9, 10, 10, 140, 40, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
+  ASSERT_NE(NewText(101, 10, 60, 55, 20, "OFF", 0x20801), kNoObject);
+  ASSERT_NE(NewStringField(5, 10, 90, 140, 20, "name"), kNoObject);
+  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon()), 1);
+  auto open_thermometer = [] {
+    ASSERT_EQ(NewWindow(1, 0, 0, 108, 38, "Thermometer", 0x10CA0001), 1);
+    ASSERT_NE(NewStringField(103, 3, 3, 105, 32, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
+  };
+  open_thermometer();
+  const std::string reading = "21.5 \xB0" "C";
+  SetText(9, reading);  // as the reader's first display leaves them
+  SetText(101, reading);
+  SetTrayToolTip(1, reading);
+  SetText(103, reading);
+
+  struct Case {
+    const char* what;
+    std::function<void()> before;  // on this thread
+    std::function<void()> call;    // on the worker
+    bool round_trip;
+    std::function<std::string()> shown;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"same text, field", {}, [&] { SetText(9, reading); }, false, [] { return GetText(9); }, reading},
+      {"same text, label", {}, [&] { SetText(101, reading); }, false, [] { return GetText(101); }, reading},
+      {"same tooltip", {}, [&] { SetTrayToolTip(1, reading); }, false, [] { return GetTrayToolTip(1); }, reading},
+      {"same text, thermometer", {}, [&] { SetText(103, reading); }, false, [] { return GetText(103); }, reading},
+      {"a new reading", {}, [] { SetText(9, "21.6"); }, true, [] { return GetText(9); }, "21.6"},
+      {"the reading after an OFF", [] { SetText(9, "OFF"); }, [] { SetText(9, "21.6"); }, true,
+       [] { return GetText(9); }, "21.6"},
+      {"the tooltip after an OFF", [] { SetTrayToolTip(1, "OFF"); }, [&] { SetTrayToolTip(1, reading); }, true,
+       [] { return GetTrayToolTip(1); }, reading},
+      {"a re-created thermometer", open_thermometer, [&] { SetText(103, reading); }, true,
+       [] { return GetText(103); }, reading},
+      {"a field the user typed into", [] { SetWindowTextW(ControlOf(NativeWindowHandle(0), 5), L"typed"); },
+       [] { SetText(5, "name"); }, true, [] { return GetText(5); }, "name"},
+      {"no such widget", {}, [] { SetText(104, "21.6"); }, false, [] { return GetText(104); }, ""},
+  };
+  for (const Case& c : cases) {
+    if (c.before) c.before();
+    EXPECT_EQ(ReturnsWithoutTheUiThread(c.call, !c.round_trip), !c.round_trip) << c.what;
+    EXPECT_EQ(c.shown(), c.expected) << c.what;
+  }
 }
 
 TEST_F(WorkerTextTest, WidgetReCreatedWhileAWorkerWritesIsNeverTouchedAfterItIsGone) {
