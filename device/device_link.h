@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/device_handle.h"
+#include "device/hid_access.h"
 #include "device/sensor_thread.h"
 
 namespace qx {
@@ -61,6 +62,7 @@ class DeviceLink {
   bool IsNoDeviceBoxOpen() const { return no_device_box_open_; }
 
  private:
+  PresenceCheck presence_;
   bool last_presence_ = false;
   DeviceHandle control_;  // outlet reports
   DeviceHandle aux_;      // opened and closed with the others; carries nothing

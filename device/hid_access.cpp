@@ -41,44 +41,64 @@ Proc EntryPoint(HMODULE library, const char* name) {
   return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-// The path of one listed interface, or empty when it cannot be had: a missing entry point, a size
-// query that answers 0 (or nonsense), or no memory. Nothing is written into a buffer we did not get.
-std::string InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interface_data) {
-  const auto detail = EntryPoint<GetInterfaceDetailProc>(g_libraries.setupapi, "SetupDiGetDeviceInterfaceDetailA");
-  if (!detail) return {};
+// Copies the path of one listed interface into `path`, or leaves it empty when it cannot be had: a
+// missing entry point, a size query that answers 0 (or nonsense), or no memory. Nothing is written
+// into a buffer we did not get. `buffer` only lends its memory from one interface to the next.
+void InterfacePath(GetInterfaceDetailProc detail, HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interface_data,
+                   std::vector<unsigned char>& buffer, std::string& path) {
+  path.clear();
+  if (!detail) return;
   DWORD required = 0;
   detail(set, interface_data, nullptr, 0, &required, nullptr);
   constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-  if (required <= kPathOffset || required > kMaxDetailSize) return {};
-  std::vector<unsigned char> buffer(required);  // zero-filled
+  if (required <= kPathOffset || required > kMaxDetailSize) return;
+  buffer.assign(required, 0);
   auto* record = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
   record->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
   detail(set, interface_data, record, required, nullptr, nullptr);
-  const char* path = record->DevicePath;
+  const char* text = record->DevicePath;
   std::size_t length = 0;
-  while (length < required - kPathOffset && path[length] != '\0') ++length;
-  return std::string(path, length);
+  while (length < required - kPathOffset && text[length] != '\0') ++length;
+  path.assign(text, length);
 }
 
-enum class SearchFor { kPresence, kHandle };
-
-// Runs one search; returns the open handle of the first match (kHandle), a non-null marker for a
-// match (kPresence), or null.
-HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode, DeviceIo io) {
+// Lists the paths of the first 256 HID interfaces, in the system's order (an interface whose path
+// cannot be had is listed with an empty one). False when no device information set could be had.
+bool ListInterfacePaths(std::vector<std::string>& paths) {
   GUID hid_class{};
   if (const auto get_guid = EntryPoint<HidGetHidGuidProc>(g_libraries.hid, "HidD_GetHidGuid")) get_guid(&hid_class);
 
   HDEVINFO set = SetupDiGetClassDevsA(&hid_class, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE || set == nullptr) return nullptr;
+  if (set == INVALID_HANDLE_VALUE || set == nullptr) {
+    paths.clear();
+    return false;
+  }
 
+  const auto enumerate = EntryPoint<EnumDeviceInterfacesProc>(g_libraries.setupapi, "SetupDiEnumDeviceInterfaces");
+  const auto detail = EntryPoint<GetInterfaceDetailProc>(g_libraries.setupapi, "SetupDiGetDeviceInterfaceDetailA");
   SP_DEVICE_INTERFACE_DATA interface_data{};
   interface_data.cbSize = sizeof interface_data;
-  HANDLE found = nullptr;
+  std::vector<unsigned char> buffer;
+  // The strings of an earlier list are written over, so a steady list costs few allocations.
+  std::size_t count = 0;
   for (DWORD index = 0; index < kMaxHidInterfaces; ++index) {
-    const auto enumerate = EntryPoint<EnumDeviceInterfacesProc>(g_libraries.setupapi, "SetupDiEnumDeviceInterfaces");
     if (!enumerate || !enumerate(set, nullptr, &hid_class, index, &interface_data)) break;
+    if (count == paths.size()) paths.emplace_back();
+    InterfacePath(detail, set, &interface_data, buffer, paths[count++]);
+  }
+  paths.resize(count);
+  SetupDiDestroyDeviceInfoList(set);
+  return true;
+}
 
-    const std::string path = InterfacePath(set, &interface_data);
+enum class SearchFor { kPresence, kHandle };
+
+// Opens the listed interfaces in turn until one has the ids; returns its open handle (kHandle), a
+// non-null marker for a match (kPresence), or null.
+HANDLE OpenFirstMatch(const std::vector<std::string>& paths, std::uint16_t vendor_id, std::uint16_t product_id,
+                      SearchFor mode, DeviceIo io) {
+  const auto get_attributes = EntryPoint<HidGetAttributesProc>(g_libraries.hid, "HidD_GetAttributes");
+  for (const std::string& path : paths) {
     if (path.empty()) continue;
 
     HANDLE candidate;
@@ -97,19 +117,25 @@ HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode,
 
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
-    if (const auto get_attributes = EntryPoint<HidGetAttributesProc>(g_libraries.hid, "HidD_GetAttributes")) {
-      get_attributes(handle.get(), &attributes);
-    }
+    if (get_attributes) get_attributes(handle.get(), &attributes);
     if (mode == SearchFor::kPresence) handle.reset();
 
     if (attributes.VendorID == vendor_id && attributes.ProductID == product_id) {
-      found = mode == SearchFor::kPresence ? INVALID_HANDLE_VALUE : handle.release();
-      break;
+      return mode == SearchFor::kPresence ? INVALID_HANDLE_VALUE : handle.release();
     }
     // no match: the handle closes here
   }
-  SetupDiDestroyDeviceInfoList(set);
-  return found;
+  return nullptr;
+}
+
+HANDLE Search(std::uint16_t vendor_id, std::uint16_t product_id, SearchFor mode, DeviceIo io) {
+  std::vector<std::string> paths;
+  if (!ListInterfacePaths(paths)) return nullptr;
+  return OpenFirstMatch(paths, vendor_id, product_id, mode, io);
+}
+
+std::uint64_t SystemMilliseconds() {
+  return GetTickCount64();
 }
 
 using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
@@ -157,6 +183,26 @@ void UnloadHidLibraries() {
 
 bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
   return Search(vendor_id, product_id, SearchFor::kPresence, DeviceIo::kSynchronous) != nullptr;
+}
+
+PresenceCheck::PresenceCheck(Clock clock) : clock_(clock ? clock : SystemMilliseconds) {}
+
+bool PresenceCheck::IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
+  const bool listed = ListInterfacePaths(listed_paths_);
+  const std::uint64_t now = clock_();
+  if (searched_ && vendor_id == vendor_id_ && product_id == product_id_ && listed_paths_ == searched_paths_ &&
+      now - searched_at_ < kFullSearchPeriodMs) {
+    return answer_;
+  }
+  answer_ = listed && OpenFirstMatch(listed_paths_, vendor_id, product_id, SearchFor::kPresence,
+                                     DeviceIo::kSynchronous) != nullptr;
+  searched_paths_.swap(listed_paths_);
+  searched_ = true;
+  vendor_id_ = vendor_id;
+  product_id_ = product_id;
+  searched_at_ = now;
+  ++full_searches_;
+  return answer_;
 }
 
 DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id, DeviceIo io) {

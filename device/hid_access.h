@@ -1,15 +1,17 @@
 #pragma once
 // HID access: the only code that talks to the platform's HID class services. It finds a device by
 // vendor and product id, says whether one is attached, opens handles to it and moves raw reports
-// through them. It keeps no device state: every search starts from scratch and the handles it
-// returns belong to the caller. Its only state is the two libraries it loads at start-up.
+// through them. The handles it returns belong to the caller. Its own state is the two libraries it
+// loads at start-up; the only thing remembered between searches is what a PresenceCheck keeps.
 //
-// Every search looks at the first 256 HID interfaces in the system's order, opens each one and
+// Every search lists the first 256 HID interfaces in the system's order, then opens each one and
 // compares its vendor and product id (any release matches); the first match wins. Interfaces that
 // cannot be opened, or whose path cannot be had, are passed over. An entry point missing from its
 // library (or a library that did not load) is skipped, and its result counts as 0.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "device/device_handle.h"
 
@@ -35,8 +37,39 @@ void LoadHidLibraries(const char* hid_library, const char* setupapi_library);
 // Frees both libraries; searches find nothing afterwards.
 void UnloadHidLibraries();
 
-// Whether a device with these ids is attached and can be opened (for query only).
+// Whether a device with these ids is attached and can be opened (for query only); a full search.
 [[nodiscard]] bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
+
+// The presence check that runs every presence period. A full search opens every interface listed
+// before the match (all of them when the device is absent), which takes time on a machine with
+// many HID interfaces and, done again and again, can disturb other HID devices. So the check
+// remembers its last full search: while the list of interface paths is the same as then, it gives
+// that search's answer and opens nothing (a plugged device's ids cannot change under the same
+// path). It searches fully when the list has changed, and at least every kFullSearchPeriodMs, so
+// that an interface that could not be opened is tried again.
+inline constexpr std::uint64_t kFullSearchPeriodMs = 10000;
+
+class PresenceCheck {
+ public:
+  // Milliseconds from any fixed point; the system's tick count unless a test gives its own.
+  using Clock = std::uint64_t (*)();
+  explicit PresenceCheck(Clock clock = nullptr);
+
+  [[nodiscard]] bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
+  // Full searches so far.
+  int FullSearches() const { return full_searches_; }
+
+ private:
+  Clock clock_;
+  std::vector<std::string> searched_paths_;  // the list the last full search went through
+  std::vector<std::string> listed_paths_;    // this check's list (kept to reuse its memory)
+  bool searched_ = false;
+  bool answer_ = false;
+  std::uint16_t vendor_id_ = 0;
+  std::uint16_t product_id_ = 0;
+  std::uint64_t searched_at_ = 0;
+  int full_searches_ = 0;
+};
 // A read/write, inheritable handle to the first attached device with these ids; empty if none.
 [[nodiscard]] DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id,
                                       DeviceIo io = DeviceIo::kSynchronous);

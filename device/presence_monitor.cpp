@@ -18,9 +18,10 @@ constexpr char kConnectedText[] = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  /
 
 // Only a change of presence does anything: while the device stays listed a failed open is not
 // retried, and a pull and re-plug between two checks goes unnoticed (the old handles then fail
-// until a later check sees the device gone).
+// until a later check sees the device gone). The check itself opens nothing while the list of HID
+// interfaces stays as it was (see PresenceCheck).
 void DeviceLink::CheckDevicePresence() {
-  const bool present = IsDevicePresent(kSwitchUnitVendorId, kSwitchUnitProductId);
+  const bool present = presence_.IsDevicePresent(kSwitchUnitVendorId, kSwitchUnitProductId);
   if (present == last_presence_) return;
   last_presence_ = present;
   if (present) {

@@ -34,6 +34,16 @@ inline int OpenHandleCount() {
   return count;
 }
 
+// How many interfaces this process has opened so far, as the stand-in hid.dll counts them (the
+// search asks for the attributes of every interface it opened); -1 without the stand-in.
+inline long InterfacesOpened() {
+  using Count = LONG(WINAPI*)();
+  const HMODULE hid = GetModuleHandleA("hid.dll");
+  const auto count =
+      hid ? reinterpret_cast<Count>(reinterpret_cast<void*>(GetProcAddress(hid, "QxStandInAttributeQueries"))) : nullptr;
+  return count ? count() : -1;
+}
+
 // A fresh simulator in this process's own session, and the HID libraries loaded, for every test.
 class SimulatorTest : public ::testing::Test {
  protected:

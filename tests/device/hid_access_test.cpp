@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,52 @@ INSTANTIATE_TEST_SUITE_P(Libraries, MissingEntryPoints,
                                            LibraryCase{"NoSetupLibrary", "hid.dll", "missing_setupapi.dll", false},
                                            LibraryCase{"NoEnumerationEntry", "hid.dll", "setupapi_noenum.dll", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+std::uint64_t g_clock_ms = 0;
+std::uint64_t TestClock() {
+  return g_clock_ms;
+}
+
+// The presence check searches fully only when the list of interfaces changed or 10 s have passed
+// since its last full search; in between it answers as that search did and opens nothing.
+TEST_F(SimulatorTest, PresenceCheckOpensNothingWhileTheListStaysAndSeesEveryChange) {
+  sw_.AddDevice(kOther);
+  const int unit = sw_.AddDevice(kUnit);
+  int second_other = -1;
+  PresenceCheck check(TestClock);
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool present;
+    int opens;  // interfaces a full search opens; 0: no full search
+  };
+  const Step steps[] = {
+      {"the first check", {}, true, 2},
+      {"nothing changed", {}, true, 0},
+      {"nothing changed, 9.9 s on", [] { g_clock_ms += 9900; }, true, 0},
+      {"10 s after the full search", [] { g_clock_ms += 100; }, true, 2},
+      {"the unit pulled out", [&] { ASSERT_TRUE(sw_.Unplug(unit)); }, false, 1},
+      {"still out", {}, false, 0},
+      {"plugged back", [&] { ASSERT_TRUE(sw_.Plug(unit)); }, true, 2},
+      {"another interface listed", [&] { second_other = sw_.AddDevice(kOther); }, true, 2},
+      {"pulled and plugged back between two checks",
+       [&] {
+         ASSERT_TRUE(sw_.Unplug(unit));
+         ASSERT_TRUE(sw_.Plug(unit));
+       },
+       true, 0},
+  };
+  for (const Step& step : steps) {
+    if (step.change) step.change();
+    const int searches = check.FullSearches();
+    const long opened = test::InterfacesOpened();
+    ASSERT_GE(opened, 0);
+    EXPECT_EQ(check.IsDevicePresent(kVendor, kProduct), step.present) << step.what;
+    EXPECT_EQ(test::InterfacesOpened() - opened, step.opens) << step.what;
+    EXPECT_EQ(check.FullSearches() - searches, step.opens > 0 ? 1 : 0) << step.what;
+  }
+  EXPECT_GE(second_other, 0);
+}
 
 TEST_F(SimulatorTest, AfterUnloadingNothingIsFound) {
   sw_.AddDevice(kUnit);

@@ -1,5 +1,9 @@
 // Stand-in hid.dll: the two HID class calls the program makes. A simulated device's pipe name ends
 // in "#vid_XXXX&pid_XXXX&rev_XXXX", so the attributes are read from the handle's own name.
+//
+// The program asks for the attributes once for every interface it has opened, so the count of
+// those queries (QxStandInAttributeQueries, for tests and the benchmark in the same process) is
+// the number of interfaces it opened, known the moment the search returns.
 
 #include <windows.h>
 // The header declares the calls without C linkage.
@@ -38,15 +42,22 @@ bool ReadField(const wchar_t* name, int length, const wchar_t* key, USHORT* valu
   return false;
 }
 
+volatile LONG g_attribute_queries = 0;
+
 }  // namespace
 
 extern "C" {
+
+LONG WINAPI QxStandInAttributeQueries() {
+  return g_attribute_queries;
+}
 
 void WINAPI HidD_GetHidGuid(LPGUID guid) {
   if (guid) *guid = qx::vswitch::kHidInterfaceGuid;
 }
 
 BOOLEAN WINAPI HidD_GetAttributes(HANDLE device, PHIDD_ATTRIBUTES attributes) {
+  InterlockedIncrement(&g_attribute_queries);
   if (!attributes) return FALSE;
   alignas(FILE_NAME_INFO) unsigned char buffer[sizeof(FILE_NAME_INFO) + 2 * MAX_PATH];
   auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
