@@ -125,22 +125,28 @@ void SensorReader::Detach() {
 }
 
 void* SensorReader::TakeRequest() {
+  if (request_.load() == nullptr) return nullptr;
+  // The nudge that came with the request is taken with it (before it, so that a request posted
+  // meanwhile keeps its own), or the next read would break off for nothing.
+  WaitForSingleObject(wake_, 0);
   return request_.exchange(nullptr);
 }
 
 SensorReader::ReadOutcome SensorReader::ReadOnce(DeviceHandle& handle, void* buffer, int length, int* count) {
   *count = 0;
   if (!handle || !buffer || length <= 0) return ReadOutcome::kDone;
-  ResetEvent(io_done_.get());
+  // ReadFile resets the event itself. A report that is there already completes the read at once,
+  // with no wait; only a read that has to wait for the device waits, and for the monitor too.
   OVERLAPPED overlapped{};
   overlapped.hEvent = io_done_.get();
-  if (!ReadFile(handle.get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped) &&
-      GetLastError() != ERROR_IO_PENDING) {
-    return ReadOutcome::kDone;  // failed at once: the device has gone
+  DWORD transferred = 0;
+  if (ReadFile(handle.get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped)) {
+    if (GetOverlappedResult(handle.get(), &overlapped, &transferred, FALSE)) *count = static_cast<int>(transferred);
+    return ReadOutcome::kDone;
   }
+  if (GetLastError() != ERROR_IO_PENDING) return ReadOutcome::kDone;  // failed at once: the device has gone
   HANDLE waits[2] = {io_done_.get(), wake_.get()};
   const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-  DWORD transferred = 0;
   if (woke != WAIT_OBJECT_0) {
     // The monitor wants the handle, or the thread is to end: the read must be over before the
     // handle may be closed.
@@ -186,7 +192,9 @@ void SensorReader::Run() {
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }
-    WaitForSingleObject(wake_.get(), kPauseMs);
+    // A plain sleep: waiting on the wake event as well would cost the platform a wait of its own
+    // on every pass, and a request is taken at the next pass anyway, at most a pause later.
+    Sleep(kPauseMs);
   }
   own.reset();
   holds_handle_.store(false);

@@ -67,6 +67,7 @@ struct WidgetRecord {
   UniqueHbrush background_brush;
   int font = kGuiFont;
   Layout layout;  // ComboBox: height is the closed height
+  std::wstring shown;  // the control's text, for the kinds whose text the layer follows
   bool three_state = false;
   bool border_only = false;  // Frame styles that draw nothing inside their border
   bool numeric = false;      // SpinField

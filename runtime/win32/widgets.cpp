@@ -63,16 +63,18 @@ bool FollowsText(WidgetKind kind) {
   }
 }
 
-// Records what the control shows now for the workers (see worker_text.cpp): exactly, or, when
-// the control holds a character that has no Windows-1251 form, as a text the layer cannot follow.
-void NoteControlText(const WidgetRecord& w) {
+// Takes note of what the control shows now: in the record, for SetText on this thread, and for
+// the workers (see worker_text.cpp) -- exactly, or, when the control holds a character with no
+// Windows-1251 form, as a text the layer cannot vouch for. Runs whenever the text changes (set,
+// or typed into a field), so that comparing with it costs no message to the control.
+void NoteShownText(WidgetRecord& w) {
   if (!FollowsText(w.kind)) {
     NoteWidgetText(w.ref, false, {});
     return;
   }
-  const std::wstring shown = ControlText(w.control.get());
-  std::string text = NarrowText(shown);
-  const bool exact = WidenText(text) == shown;
+  w.shown = ControlText(w.control.get());
+  std::string text = NarrowText(w.shown);
+  const bool exact = WidenText(text) == w.shown;
   NoteWidgetText(w.ref, exact, exact ? text : std::string());
 }
 
@@ -114,6 +116,13 @@ LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM 
       RemoveWindowSubclass(hwnd, ControlSubclassProc, id);
       ForgetDestroyedControl(hwnd);
       break;
+    case WM_SETTEXT: {
+      // Whoever sets the text, the layer takes note of it.
+      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+      WidgetRecord* w = FindWidgetByControl(hwnd);
+      if (w && w->control.get() == hwnd) NoteShownText(*w);
+      return result;
+    }
     case WM_ERASEBKGND:
       // Frames other than the group box are only a border: whatever lies inside shows through.
       if (static_cast<WidgetKind>(kind) == WidgetKind::kFrame) return 1;
@@ -167,8 +176,8 @@ int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> reco
   s->widgets.Store(number, std::move(record));
   s->widget_of_control[control] = ref;
   if (arrows) s->widget_of_control[arrows] = ref;
-  // After the store: it destroyed a widget that held the number, and with it that one's record.
-  NoteControlText(*s->widgets.Find(ref));
+  // After the store: it destroyed a widget that held the number, and with it that one's note.
+  NoteShownText(*s->widgets.Find(ref));
   return ref;
 }
 
@@ -330,7 +339,7 @@ bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam,
       if (w->kind == WidgetKind::kStringField) {
         if (code == EN_SETFOCUS) PostWidgetEvent(*w, kFieldFocusGained);
         if (code == EN_KILLFOCUS) PostWidgetEvent(*w, kFieldFocusLost);
-        if (code == EN_CHANGE) NoteControlText(*w);  // typed by the user, or set by the layer
+        if (code == EN_CHANGE) NoteShownText(*w);  // typed by the user
       }
       if (w->kind == WidgetKind::kFrame || w->kind == WidgetKind::kText) return false;
       SetWorkingEvent(GadgetEvent, w->ref, code, w->window);
@@ -644,7 +653,8 @@ std::string GetText(int widget) {
       return NarrowText(text);
     }
     default:
-      return NarrowText(ControlText(control));
+      // The layer follows these texts as they change (see NoteShownText): no message to the control.
+      return NarrowText(FollowsText(w->kind) ? w->shown : ControlText(control));
   }
 }
 
@@ -664,12 +674,8 @@ void SetTextOnUiThread(int widget, const std::string& text) {
     InvalidateRect(w->control.get(), nullptr, TRUE);
     return;
   }
-  if (!FollowsText(w->kind)) {
-    SetWindowTextW(w->control.get(), wide.c_str());
-    return;
-  }
-  if (ControlText(w->control.get()) != wide) SetWindowTextW(w->control.get(), wide.c_str());
-  NoteWidgetText(w->ref, true, text);
+  if (FollowsText(w->kind) && w->shown == wide) return;
+  SetWindowTextW(w->control.get(), wide.c_str());
 }
 
 void SetWidgetFont(int widget, std::intptr_t font) {
