@@ -128,7 +128,7 @@ void* SensorReader::TakeRequest() {
   if (request_.load() == nullptr) return nullptr;
   // The nudge that came with the request is taken with it (before it, so that a request posted
   // meanwhile keeps its own), or the next read would break off for nothing.
-  WaitForSingleObject(wake_, 0);
+  WaitForSingleObject(wake_.get(), 0);
   return request_.exchange(nullptr);
 }
 

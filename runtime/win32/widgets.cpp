@@ -110,7 +110,55 @@ void ForgetDestroyedControl(HWND control) {
   s->widgets.Erase(w->ref);
 }
 
+// The program reads the check boxes, the toggle buttons and the schedule's combo boxes on every
+// tick, and under some platforms every message to a control is costly; so the layer keeps what
+// it last read from them. Whatever reaches the control other than a question or a repaint may have
+// changed it (a click, a key, a message from anywhere), and so does anything the control reports,
+// so then the layer forgets and asks the control again the next time.
+bool AsksOnly(UINT msg) {
+  switch (msg) {
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_GETFONT:
+    case WM_GETDLGCODE:
+    case WM_NCHITTEST:
+    case WM_SETCURSOR:
+    case WM_PAINT:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND:
+    case BM_GETCHECK:
+    case BM_GETSTATE:
+    case CB_GETCURSEL:
+    case CB_GETCOUNT:
+    case CB_GETLBTEXT:
+    case CB_GETLBTEXTLEN:
+    case CB_GETITEMHEIGHT:
+    case CB_GETDROPPEDSTATE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ForgetKnownState(HWND control) {
+  if (WidgetRecord* w = FindWidgetByControl(control)) {
+    w->state_known = false;
+    w->text_known = false;
+  }
+}
+
+LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind);
+
 LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind) {
+  const bool asks_only = AsksOnly(msg);
+  // Before, for a read made while the message is handled; after, for what the message did.
+  if (!asks_only) ForgetKnownState(hwnd);
+  const LRESULT result = HandleControlMessage(hwnd, msg, wparam, lparam, id, kind);
+  if (!asks_only) ForgetKnownState(hwnd);
+  return result;
+}
+
+LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind) {
   switch (msg) {
     case WM_NCDESTROY:
       RemoveWindowSubclass(hwnd, ControlSubclassProc, id);
@@ -335,6 +383,8 @@ bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam,
     case WM_COMMAND: {
       WidgetRecord* w = FindWidgetByControl(reinterpret_cast<HWND>(lparam));
       if (!w) return false;
+      w->state_known = false;  // it reports a change (a choice in a combo box's list, a click)
+      w->text_known = false;
       const int code = HIWORD(wparam);
       if (w->kind == WidgetKind::kStringField) {
         if (code == EN_SETFOCUS) PostWidgetEvent(*w, kFieldFocusGained);
@@ -559,6 +609,12 @@ int AddItem(int widget, int position, const std::string& text) {
   return 1;
 }
 
+int CheckState(const WidgetRecord& w) {
+  const LRESULT check = SendMessageW(w.control.get(), BM_GETCHECK, 0, 0);
+  if (check == BST_INDETERMINATE && w.kind == WidgetKind::kCheckBox) return -1;
+  return check == BST_CHECKED ? 1 : 0;
+}
+
 int GetState(int widget) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return 0;
@@ -566,15 +622,15 @@ int GetState(int widget) {
   switch (w->kind) {
     case WidgetKind::kPanel:
       return static_cast<int>(SendMessageW(control, TCM_GETCURSEL, 0, 0));
-    case WidgetKind::kCheckBox: {
-      const LRESULT check = SendMessageW(control, BM_GETCHECK, 0, 0);
-      if (check == BST_INDETERMINATE) return -1;
-      return check == BST_CHECKED ? 1 : 0;
-    }
+    case WidgetKind::kCheckBox:
     case WidgetKind::kToggleButton:
-      return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
     case WidgetKind::kComboBox:
-      return static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+      if (!w->state_known) {
+        w->known_state = w->kind == WidgetKind::kComboBox ? static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0))
+                                                          : CheckState(*w);
+        w->state_known = true;
+      }
+      return w->known_state;
     case WidgetKind::kSpinField: {
       if (w->numeric) {
         int typed = 0;
@@ -630,6 +686,19 @@ void SetState(int widget, int value) {
   }
 }
 
+std::string ComboText(HWND control) {
+  if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
+  const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return {};
+  const LRESULT length = SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got =
+      SendMessageW(control, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return NarrowText(text);
+}
+
 std::string GetText(int widget) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return {};
@@ -640,18 +709,12 @@ std::string GetText(int widget) {
       if (selected < 0) return {};
       return NarrowText(TabCaption(control, selected));
     }
-    case WidgetKind::kComboBox: {
-      if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
-      const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
-      if (selected < 0) return {};
-      const LRESULT length = SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
-      if (length <= 0) return {};
-      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-      const LRESULT got =
-          SendMessageW(control, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
-      text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-      return NarrowText(text);
-    }
+    case WidgetKind::kComboBox:
+      if (!w->text_known) {
+        w->known_text = ComboText(control);
+        w->text_known = true;
+      }
+      return w->known_text;
     default:
       // The layer follows these texts as they change (see NoteShownText): no message to the control.
       return NarrowText(FollowsText(w->kind) ? w->shown : ControlText(control));

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "runtime/platform/text_encoding.h"
 #include "runtime/win32/shell_services.h"
@@ -72,6 +73,47 @@ TEST_F(WidgetTest, ComboBoxEntriesSelectionAndClosedHeight) {
   RECT rect{};
   GetWindowRect(combo, &rect);
   EXPECT_EQ(rect.bottom - rect.top, 20) << "the closed box is exactly as tall as asked";
+}
+
+// The layer keeps what it read from check boxes, toggle buttons and combo boxes; whatever changes
+// them -- the user, or a message from outside the layer -- is read back all the same.
+TEST_F(WidgetTest, StatesChangedOutsideTheLayerAreReadBack) {
+  const HWND window = OpenWindow(0);
+  ASSERT_NE(NewCheckBox(1, 10, 10, 15, 16, ""), kNoObject);
+  ASSERT_NE(NewToggleButton(31, 10, 30, 130, 20, "1. Lamp", kToggleButtonOptions), kNoObject);
+  ASSERT_NE(NewComboBox(41, 10, 60, 37, 20), kNoObject);
+  for (const char* entry : {"", "00", "01", "02"}) AddItem(41, -1, entry);
+  SetState(41, 1);
+  const HWND box = ControlOf(window, 1);
+  const HWND toggle = ControlOf(window, 31);
+  const HWND combo = ControlOf(window, 41);
+  struct Case {
+    const char* what;
+    int widget;
+    std::function<void()> change;
+    int state;
+    const char* text;  // combo box only
+  };
+  const Case cases[] = {
+      {"box clicked", 1, [&] { SendMessageW(box, BM_CLICK, 0, 0); }, 1, nullptr},
+      {"box clicked again", 1, [&] { SendMessageW(box, BM_CLICK, 0, 0); }, 0, nullptr},
+      {"box set from outside", 1, [&] { SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0); }, 1, nullptr},
+      {"button clicked", 31, [&] { SendMessageW(toggle, BM_CLICK, 0, 0); }, 1, nullptr},
+      {"button set from outside", 31, [&] { SendMessageW(toggle, BM_SETCHECK, BST_UNCHECKED, 0); }, 0, nullptr},
+      {"next entry by key", 41, [&] { SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0); }, 2, "01"},
+      {"entry chosen from outside", 41, [&] { SendMessageW(combo, CB_SETCURSEL, 3, 0); }, 3, "02"},
+      {"entry put in before it", 41,
+       [&] { SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(L"--")); }, 4, "02"},
+  };
+  for (const Case& c : cases) {
+    GetState(c.widget);  // what the layer knows before
+    GetText(c.widget);
+    c.change();
+    EXPECT_EQ(GetState(c.widget), c.state) << c.what;
+    if (c.text) {
+      EXPECT_EQ(GetText(c.widget), c.text) << c.what;
+    }
+  }
 }
 
 TEST_F(WidgetTest, SpinFieldRangeTextAndLayout) {
@@ -255,6 +297,10 @@ TEST_F(WidgetTest, TheSameTextAgainIsNotSentToTheControl) {
   }
   EXPECT_EQ(GetText(9), "21.6");
   EXPECT_EQ(GetText(0), "21.6");
+  EXPECT_EQ(GetStatusText(0, 0), "21.6");
+  // Changed behind the layer's back, then set to what the layer had set: that is a change.
+  SendMessageW(bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"\tother"));
+  SetStatusText(0, 0, "21.6", kStatusCentred);
   EXPECT_EQ(GetStatusText(0, 0), "21.6");
 }
 
