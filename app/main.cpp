@@ -4,12 +4,24 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "app/end_session.h"
 #include "app/event_loop.h"
 #include "app/shutdown.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "device/hid_access.h"
+
+// What the C++ runtime does with an exception nobody catches. Its default prints the exception's
+// type, demangled, to the standard error stream before it aborts, and the demangler alone would be
+// a sixth of this file. A window program has no standard error stream to print to: it aborts at
+// once. (Nothing in the program lets an exception escape; this is the last resort.)
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+  std::abort();
+}
+}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a DLL at run time: no DLL of ours or the system's comes from the

@@ -8,6 +8,7 @@
 #include "runtime/platform/temporary_files.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/preference_storage.h"
+#include "runtime/text.h"
 
 namespace qx {
 
@@ -110,7 +111,10 @@ bool FileStorage::CreateTemporary() {
   DiscardTemporary();
   if (state_->target.empty()) return false;
   RemoveAbandonedTemporaries(state_->target);
-  state_->temporary = state_->target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  // The process number in digits of our own: the library's wide formatting would bring a whole
+  // printf implementation into the program for this one number.
+  const std::string process = DecimalText(GetCurrentProcessId());
+  state_->temporary = state_->target + L"." + std::wstring(process.begin(), process.end()) + L".tmp";
   state_->temporary_file =
       CreateFileW(state_->temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (state_->temporary_file == INVALID_HANDLE_VALUE) {

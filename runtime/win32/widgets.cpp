@@ -11,6 +11,7 @@
 #include <charconv>
 #include <memory>
 
+#include "runtime/text.h"
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/platform/text_encoding.h"
@@ -559,7 +560,7 @@ int NewSpinField(int number, int x, int y, int width, int height, int minimum, i
   record->minimum = std::min(minimum, maximum);
   record->maximum = std::max(minimum, maximum);
   record->value = std::clamp(0, record->minimum, record->maximum);
-  if (numeric) SetWindowTextW(edit, std::to_wstring(record->value).c_str());
+  if (numeric) SetWindowTextW(edit, WidenText(DecimalText(record->value)).c_str());
   return RegisterWidget(s, number, std::move(record), at);
 }
 
@@ -679,7 +680,7 @@ void SetState(int widget, int value) {
       w->value = std::clamp(value, w->minimum, w->maximum);
       // In numeric mode the arrows write the value into the text box themselves.
       SendMessageW(w->arrows.get(), UDM_SETPOS32, 0, static_cast<LPARAM>(w->value));
-      if (w->numeric) SetWindowTextW(control, std::to_wstring(w->value).c_str());
+      if (w->numeric) SetWindowTextW(control, WidenText(DecimalText(w->value)).c_str());
       break;
     default:
       break;
