@@ -267,6 +267,8 @@ TEST_F(SimulatorTest, ReportsPassThroughUnchanged) {
   std::array<std::uint8_t, 3> in = {0xAA, 0xAA, 0xAA};
   EXPECT_EQ(ReadReport(handle, in.data(), 3), 3);
   EXPECT_EQ(in, (std::array<std::uint8_t, 3>{0x00, 0x60, 0xFF}));
+  // The device offers a handle its next report only once it has seen the last one taken.
+  ASSERT_TRUE(test::PumpUntil([&] { return sw_.Status(slot).reports_read == 1; }));
 
   // A short report fills what it has; the rest of the buffer stays.
   ASSERT_TRUE(sw_.SetRawReport(slot, {0x00, 0x70}));
