@@ -106,8 +106,9 @@ TEST_F(WidgetTest, StatesChangedOutsideTheLayerAreReadBack) {
        [&] { SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(L"--")); }, 4, "02"},
   };
   for (const Case& c : cases) {
-    GetState(c.widget);  // what the layer knows before
-    GetText(c.widget);
+    // Read first, so the layer has its record of the control before the change.
+    (void)GetState(c.widget);
+    (void)GetText(c.widget);
     c.change();
     EXPECT_EQ(GetState(c.widget), c.state) << c.what;
     if (c.text) {

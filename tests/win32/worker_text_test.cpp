@@ -86,7 +86,7 @@ TEST_F(WorkerTextTest, TextAPlaceShowsAlreadyIsNotSentToTheUiThread) {
   ASSERT_NE(NewStringField(9, 10, 10, 140, 40, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
   ASSERT_NE(NewText(101, 10, 60, 55, 20, "OFF", 0x20801), kNoObject);
   ASSERT_NE(NewStringField(5, 10, 90, 140, 20, "name"), kNoObject);
-  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), ExtractProgramIcon()), 1);
+  ASSERT_EQ(AddTrayIcon(1, NativeWindowHandle(0), LoadProgramTrayIcon()), 1);
   auto open_thermometer = [] {
     ASSERT_EQ(NewWindow(1, 0, 0, 108, 38, "Thermometer", 0x10CA0001), 1);
     ASSERT_NE(NewStringField(103, 3, 3, 105, 32, "OFF", kFieldCentred | kFieldReadOnly), kNoObject);
