@@ -74,6 +74,7 @@ struct WidgetRecord {
   int known_state = 0;
   bool text_known = false;
   std::string known_text;
+  bool quiet = false;  // redrawing stopped while it is filled unseen (widgets.cpp)
   bool three_state = false;
   bool border_only = false;  // Frame styles that draw nothing inside their border
   bool numeric = false;      // SpinField
@@ -161,6 +162,7 @@ struct LayerState {
   EventRecord snapshot;
   std::deque<std::pair<int, int>> pending;  // (code, window)
   int suppress_events = 0;                  // > 0 while running a worker's request
+  bool has_quiet_widgets = false;
 };
 
 // The state, creating it on first use. Null before InitWindowLayer succeeded.
@@ -222,5 +224,8 @@ void ForgetToolTip(int number);
 void SetTextOnUiThread(int widget, const std::string& text);
 void SetTrayToolTipOnUiThread(int number, const std::string& text);
 void ResetLayerState();
+// Lets widgets filled while unseen redraw again; runs before the thread handles messages or a
+// window is shown.
+void WakeQuietWidgets();
 
 }  // namespace qx

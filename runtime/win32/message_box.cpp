@@ -61,6 +61,7 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM context) {
 }
 
 int ShowBox(const std::string& title, const std::wstring& text, int options) {
+  WakeQuietWidgets();  // the box's loop handles this thread's messages
   // Every other window of this thread stays disabled while the box is open, so the user answers
   // the box before anything else; the foreground window is the box's owner, which the box itself
   // disables, when it belongs to this process.

@@ -54,6 +54,7 @@ void ShowPopupMenu(int menu, HWND__* window) {
   if (!record || !window || !IsWindow(window)) return;
   // Hold the handle, not the record: timers run inside the menu's loop and may replace the menu.
   const HMENU handle = record->menu.get();
+  WakeQuietWidgets();  // the menu's loop handles this thread's messages
   POINT pointer{};
   GetCursorPos(&pointer);
   SetForegroundWindow(window);

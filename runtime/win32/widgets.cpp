@@ -573,11 +573,36 @@ void CloseContainer() {
   window->list.saved.pop_back();
 }
 
+// A combo box redraws its list after every entry added, and at start-up the schedule's boxes get
+// hundreds of entries while the main window is still hidden. So a combo box filled while it
+// cannot be seen stops redrawing until the layer next lets this thread handle messages or shows a
+// window -- before anything can be painted or touched (WakeQuietWidgets).
+void QuietWhileHidden(WidgetRecord& w) {
+  if (w.quiet || IsWindowVisible(w.control.get())) return;
+  SendMessageW(w.control.get(), WM_SETREDRAW, FALSE, 0);
+  w.quiet = true;
+  if (LayerState* s = Layer()) s->has_quiet_widgets = true;
+}
+
+void WakeQuietWidgets() {
+  LayerState* s = Layer();
+  if (!s || !s->has_quiet_widgets) return;
+  s->has_quiet_widgets = false;
+  for (int ref : s->widgets.References()) {
+    WidgetRecord* w = s->widgets.Find(ref);
+    if (!w || !w->quiet) continue;
+    w->quiet = false;
+    SendMessageW(w->control.get(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(w->control.get(), nullptr, TRUE);
+  }
+}
+
 int AddItem(int widget, int position, const std::string& text) {
   WidgetRecord* w = FindWidget(widget);
   if (!w || position < -1) return 0;
   const std::wstring wide = WidenText(text);
   if (w->kind == WidgetKind::kComboBox) {
+    QuietWhileHidden(*w);
     const LRESULT index = SendMessageW(w->control.get(), CB_INSERTSTRING, static_cast<WPARAM>(position),
                                        reinterpret_cast<LPARAM>(wide.c_str()));
     return index >= 0 ? 1 : 0;

@@ -395,6 +395,7 @@ void SetTopmost(int window, int on) {
 void SetWindowHidden(int window, int hidden) {
   WindowRecord* w = FindWindowByRef(window);
   if (!w) return;
+  if (!hidden) WakeQuietWidgets();
   const HWND hwnd = w->hwnd.get();
   if (hidden) {
     if (HWND owner = GetWindow(hwnd, GW_OWNER)) SetActiveWindow(owner);
@@ -411,6 +412,7 @@ void SetWindowHidden(int window, int hidden) {
 void ChangeWindowState(int window, int state) {
   WindowRecord* w = FindWindowByRef(window);
   if (!w) return;
+  WakeQuietWidgets();
   switch (state) {
     case kWindowStateNormal:
       ShowWindow(w->hwnd.get(), SW_RESTORE);
@@ -437,6 +439,7 @@ HWND__* NativeWindowHandle(int window) {
 }
 
 int WaitForEvent() {
+  WakeQuietWidgets();
   LayerState* s = Layer();
   if (s) {
     s->working.type = -1;

@@ -117,6 +117,42 @@ TEST_F(WidgetTest, StatesChangedOutsideTheLayerAreReadBack) {
   }
 }
 
+// Pixels darker than mid-grey in what the control draws of itself.
+int DarkPixelsOf(HWND control) {
+  RECT area{};
+  GetClientRect(control, &area);
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  PatBlt(memory, 0, 0, area.right, area.bottom, WHITENESS);
+  PrintWindow(control, memory, PW_CLIENTONLY);
+  int dark = 0;
+  for (int x = 0; x < area.right; ++x) {
+    for (int y = 0; y < area.bottom; ++y) {
+      const COLORREF c = GetPixel(memory, x, y);
+      if (GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128) ++dark;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return dark;
+}
+
+// A combo box filled while its window is hidden does not redraw meanwhile; once the window is
+// shown it draws itself again.
+TEST_F(WidgetTest, ComboBoxFilledUnseenIsDrawnOnceItsWindowIsShown) {
+  ASSERT_EQ(NewWindow(0, 40, 40, 360, 240, "Test", kWindowHidden | kWindowCaption | kWindowSystemMenu), 0);
+  ASSERT_NE(NewComboBox(41, 10, 10, 37, 20), kNoObject);
+  for (const char* entry : {"", "00", "01", "02"}) AddItem(41, -1, entry);
+  SetState(41, 2);
+  EXPECT_EQ(GetText(41), "01");
+  SetWindowHidden(0, 0);
+  EXPECT_GT(DarkPixelsOf(ControlOf(NativeWindowHandle(0), 41)), 0) << "the box shows its entry";
+}
+
 TEST_F(WidgetTest, SpinFieldRangeTextAndLayout) {
   const HWND window = OpenWindow(0);
   ASSERT_NE(NewSpinField(67, 170, 29, 33, 20, -99, 99, 0x2002), kNoObject);
