@@ -514,6 +514,30 @@ int NewStringField(int number, int x, int y, int width, int height, const std::s
   return NewSimpleWidget(number, WidgetKind::kStringField, L"Edit", text, style, ex_style, x, y, width, height);
 }
 
+// A combo box redraws its list after every entry added, and at start-up the schedule's boxes get
+// hundreds of entries while the main window is still hidden. So a combo box filled while it
+// cannot be seen stops redrawing until the layer next lets this thread handle messages or shows a
+// window -- before anything can be painted or touched (WakeQuietWidgets).
+void QuietWhileHidden(WidgetRecord& w) {
+  if (w.quiet || IsWindowVisible(w.control.get())) return;
+  SendMessageW(w.control.get(), WM_SETREDRAW, FALSE, 0);
+  w.quiet = true;
+  if (LayerState* s = Layer()) s->has_quiet_widgets = true;
+}
+
+void WakeQuietWidgets() {
+  LayerState* s = Layer();
+  if (!s || !s->has_quiet_widgets) return;
+  s->has_quiet_widgets = false;
+  for (int ref : s->widgets.References()) {
+    WidgetRecord* w = s->widgets.Find(ref);
+    if (!w || !w->quiet) continue;
+    w->quiet = false;
+    SendMessageW(w->control.get(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(w->control.get(), nullptr, TRUE);
+  }
+}
+
 int NewComboBox(int number, int x, int y, int width, int height, int options) {
   const DWORD style =
       WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ((options & kComboEditable) ? CBS_DROPDOWN : CBS_DROPDOWNLIST);
@@ -521,6 +545,7 @@ int NewComboBox(int number, int x, int y, int width, int height, int options) {
       NewSimpleWidget(number, WidgetKind::kComboBox, L"ComboBox", "", style, 0, x, y, width, height + kComboListHeight);
   if (WidgetRecord* w = ref != kNoObject ? FindWidget(ref) : nullptr) {
     w->layout.height = height;
+    QuietWhileHidden(*w);
     SetComboClosedHeight(w->control.get(), ScaleToDpi(height, DpiOfWidget(*w)));
   }
   return ref;
@@ -571,30 +596,6 @@ void CloseContainer() {
   if (!window || !window->has_widget_list || window->list.saved.empty()) return;
   window->list.container = window->list.saved.back();
   window->list.saved.pop_back();
-}
-
-// A combo box redraws its list after every entry added, and at start-up the schedule's boxes get
-// hundreds of entries while the main window is still hidden. So a combo box filled while it
-// cannot be seen stops redrawing until the layer next lets this thread handle messages or shows a
-// window -- before anything can be painted or touched (WakeQuietWidgets).
-void QuietWhileHidden(WidgetRecord& w) {
-  if (w.quiet || IsWindowVisible(w.control.get())) return;
-  SendMessageW(w.control.get(), WM_SETREDRAW, FALSE, 0);
-  w.quiet = true;
-  if (LayerState* s = Layer()) s->has_quiet_widgets = true;
-}
-
-void WakeQuietWidgets() {
-  LayerState* s = Layer();
-  if (!s || !s->has_quiet_widgets) return;
-  s->has_quiet_widgets = false;
-  for (int ref : s->widgets.References()) {
-    WidgetRecord* w = s->widgets.Find(ref);
-    if (!w || !w->quiet) continue;
-    w->quiet = false;
-    SendMessageW(w->control.get(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(w->control.get(), nullptr, TRUE);
-  }
 }
 
 int AddItem(int widget, int position, const std::string& text) {
