@@ -170,6 +170,13 @@ LayerState* Layer();
 // Initialises the layer on the calling thread if needed; null if the platform refused.
 LayerState* EnsureLayer();
 
+// Puts `procedure` in front of the window's own procedure, which CallInterposedProc then calls.
+// The layer does this to its controls and status bars rather than use the common controls'
+// subclass service, which under some platforms makes every message to the window -- thousands at
+// start-up -- a round trip to a server. The window's user data keeps the procedure it had.
+void InterposeWindowProc(HWND window, WNDPROC procedure);
+LRESULT CallInterposedProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+
 // Shared helpers of the layer's files.
 WindowRecord* FindWindowRecord(HWND hwnd);
 WidgetRecord* FindWidget(int ref);

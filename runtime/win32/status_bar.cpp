@@ -45,7 +45,7 @@ bool AsksOnly(UINT msg) {
   }
 }
 
-LRESULT CALLBACK StatusBarSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR) {
+LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (!AsksOnly(msg)) {
     if (LayerState* s = Layer()) {
       for (int ref : s->status_bars.References()) {
@@ -56,7 +56,6 @@ LRESULT CALLBACK StatusBarSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
   }
   if (msg == WM_NCDESTROY) {
     // Gone with its window: forget the record without destroying the control a second time.
-    RemoveWindowSubclass(hwnd, StatusBarSubclassProc, id);
     if (LayerState* s = Layer()) {
       for (int ref : s->status_bars.References()) {
         StatusBarRecord* bar = s->status_bars.Find(ref);
@@ -67,7 +66,7 @@ LRESULT CALLBACK StatusBarSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
       }
     }
   }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
+  return CallInterposedProc(hwnd, msg, wparam, lparam);
 }
 
 // Sizes the bar's parts for the DPI. The right edges are scaled rather than the widths, so the
@@ -123,7 +122,7 @@ int NewStatusBar(int number, HWND__* window) {
   const HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr,
                                    s->instance, nullptr);
   if (!bar) return kNoObject;
-  SetWindowSubclass(bar, StatusBarSubclassProc, 1, 0);
+  InterposeWindowProc(bar, StatusBarProc);
   auto record = std::make_unique<StatusBarRecord>();
   record->owner = window;
   record->bar.reset(bar);

@@ -98,8 +98,6 @@ int SpinArrowsWidth(const Layout& layout, int dpi) {
   return ScaleToDpi(layout.height / 2, dpi);
 }
 
-LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind);
-
 void ForgetDestroyedControl(HWND control) {
   LayerState* s = Layer();
   if (!s) return;
@@ -148,36 +146,39 @@ void ForgetKnownState(HWND control) {
   }
 }
 
-LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind);
+LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
-LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind) {
+// The layer's own handling of every control's messages, in front of the control's procedure.
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   const bool asks_only = AsksOnly(msg);
   // Before, for a read made while the message is handled; after, for what the message did.
   if (!asks_only) ForgetKnownState(hwnd);
-  const LRESULT result = HandleControlMessage(hwnd, msg, wparam, lparam, id, kind);
+  const LRESULT result = HandleControlMessage(hwnd, msg, wparam, lparam);
   if (!asks_only) ForgetKnownState(hwnd);
   return result;
 }
 
-LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR kind) {
+LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  const WidgetRecord* w = FindWidgetByControl(hwnd);
+  // Frames other than the group box are a border only: they do not paint over the widgets inside.
+  const bool border_only = w && w->kind == WidgetKind::kFrame && w->border_only;
   switch (msg) {
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, ControlSubclassProc, id);
       ForgetDestroyedControl(hwnd);
       break;
     case WM_SETTEXT: {
       // Whoever sets the text, the layer takes note of it.
-      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-      WidgetRecord* w = FindWidgetByControl(hwnd);
-      if (w && w->control.get() == hwnd) NoteShownText(*w);
+      const LRESULT result = CallInterposedProc(hwnd, msg, wparam, lparam);
+      WidgetRecord* after = FindWidgetByControl(hwnd);
+      if (after && after->control.get() == hwnd) NoteShownText(*after);
       return result;
     }
     case WM_ERASEBKGND:
-      // Frames other than the group box are only a border: whatever lies inside shows through.
-      if (static_cast<WidgetKind>(kind) == WidgetKind::kFrame) return 1;
+      // Whatever lies inside a border shows through.
+      if (border_only) return 1;
       break;
     case WM_PAINT:
-      if (static_cast<WidgetKind>(kind) == WidgetKind::kFrame) {
+      if (border_only) {
         ValidateRect(hwnd, nullptr);
         return 0;
       }
@@ -189,7 +190,7 @@ LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, 
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
       // Widgets placed on a Panel before its first page report to the tab control itself.
-      if (static_cast<WidgetKind>(kind) == WidgetKind::kPanel) {
+      if (w && w->kind == WidgetKind::kPanel) {
         LRESULT result = 0;
         if (HandleWidgetMessage(hwnd, msg, wparam, lparam, result)) return result;
       }
@@ -197,14 +198,7 @@ LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, 
     default:
       break;
   }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
-
-// Frames other than the group box are a border only; their subclass keeps them from painting
-// over the widgets inside.
-DWORD_PTR SubclassKind(const WidgetRecord& w) {
-  if (w.kind == WidgetKind::kFrame && !w.border_only) return static_cast<DWORD_PTR>(WidgetKind::kText);
-  return static_cast<DWORD_PTR>(w.kind);
+  return CallInterposedProc(hwnd, msg, wparam, lparam);
 }
 
 int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> record, const Placement& at) {
@@ -216,7 +210,7 @@ int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> reco
   for (HWND control : {record->control.get(), record->arrows.get()}) {
     if (!control) continue;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowSubclass(control, ControlSubclassProc, 1, SubclassKind(*record));
+    InterposeWindowProc(control, ControlProc);
   }
   const int ref = number == kAnonymousNumber ? s->widgets.NextAnonymousRef() : number;
   record->ref = ref;

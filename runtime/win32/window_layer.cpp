@@ -246,6 +246,16 @@ bool TranslateWithAccelerators(MSG& msg) {
 
 }  // namespace
 
+void InterposeWindowProc(HWND window, WNDPROC procedure) {
+  SetWindowLongPtrW(window, GWLP_USERDATA, GetWindowLongPtrW(window, GWLP_WNDPROC));
+  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+}
+
+LRESULT CallInterposedProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return original ? CallWindowProcW(original, window, msg, wparam, lparam) : DefWindowProcW(window, msg, wparam, lparam);
+}
+
 LayerState* Layer() {
   if (!g_state || g_state->ui_thread != GetCurrentThreadId()) return nullptr;
   return g_state.get();
