@@ -68,12 +68,6 @@ struct WidgetRecord {
   int font = kGuiFont;
   Layout layout;  // ComboBox: height is the closed height
   std::wstring shown;  // the control's text, for the kinds whose text the layer follows
-  // What GetState and GetText last read from a check box, toggle button or combo box; forgotten
-  // whenever the control may have changed (widgets.cpp).
-  bool state_known = false;
-  int known_state = 0;
-  bool text_known = false;
-  std::string known_text;
   bool quiet = false;  // redrawing stopped while it is filled unseen (widgets.cpp)
   bool three_state = false;
   bool border_only = false;  // Frame styles that draw nothing inside their border
@@ -112,14 +106,6 @@ struct StatusBarRecord {
   HWND owner = nullptr;
   UniqueHwnd bar;
   std::vector<int> right_edges;  // at 96 DPI
-  // What each field shows, as last read or set (status_bar.cpp); forgotten whenever the bar may
-  // have changed.
-  struct FieldNote {
-    bool known = false;
-    WORD style = 0;
-    std::wstring text;  // alignment tabs included
-  };
-  std::vector<FieldNote> fields;
   ~StatusBarRecord();
 };
 

@@ -25,35 +25,7 @@ StatusBarRecord* FindStatusBar(int ref) {
   return s ? s->status_bars.Find(ref) : nullptr;
 }
 
-// Whatever reaches the bar other than a question or a repaint may change what it shows.
-bool AsksOnly(UINT msg) {
-  switch (msg) {
-    case SB_GETTEXTW:
-    case SB_GETTEXTA:
-    case SB_GETTEXTLENGTHW:
-    case SB_GETTEXTLENGTHA:
-    case SB_GETPARTS:
-    case SB_GETRECT:
-    case WM_PAINT:
-    case WM_NCPAINT:
-    case WM_ERASEBKGND:
-    case WM_NCHITTEST:
-    case WM_SETCURSOR:
-      return true;
-    default:
-      return false;
-  }
-}
-
 LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (!AsksOnly(msg)) {
-    if (LayerState* s = Layer()) {
-      for (int ref : s->status_bars.References()) {
-        StatusBarRecord* bar = s->status_bars.Find(ref);
-        if (bar && bar->bar.get() == hwnd) bar->fields.clear();
-      }
-    }
-  }
   if (msg == WM_NCDESTROY) {
     // Gone with its window: forget the record without destroying the control a second time.
     if (LayerState* s = Layer()) {
@@ -160,21 +132,11 @@ void SetStatusText(int statusBar, int field, const std::string& text, int option
   if (options & kStatusRaised) style |= SBT_POPOUT;
   if (options & kStatusNoBorder) style |= SBT_NOBORDERS;
   // A field that reads so already, in the same style, is left alone: setting it again would
-  // repaint the bar for nothing (the clock sets the date every second). What it reads is asked of
-  // the bar only when the layer does not know it.
-  if (bar->fields.size() <= static_cast<size_t>(field)) bar->fields.resize(static_cast<size_t>(field) + 1);
-  if (!bar->fields[static_cast<size_t>(field)].known) {
-    StatusBarRecord::FieldNote& note = bar->fields[static_cast<size_t>(field)];
-    note.text = FieldText(bar->bar.get(), field, &note.style);
-    note.known = true;
-  }
-  const StatusBarRecord::FieldNote& note = bar->fields[static_cast<size_t>(field)];
-  if (note.text == shown && note.style == style) return;
+  // repaint the bar for nothing (the clock sets the date every second).
+  WORD shown_style = 0;
+  if (FieldText(bar->bar.get(), field, &shown_style) == shown && shown_style == style) return;
   SendMessageW(bar->bar.get(), SB_SETTEXTW, static_cast<WPARAM>(field) | style,
                reinterpret_cast<LPARAM>(shown.c_str()));
-  // The message made the bar forget all its notes; this field's is known.
-  if (bar->fields.size() <= static_cast<size_t>(field)) bar->fields.resize(static_cast<size_t>(field) + 1);
-  bar->fields[static_cast<size_t>(field)] = {true, style, std::move(shown)};
 }
 
 std::string GetStatusText(int statusBar, int field) {

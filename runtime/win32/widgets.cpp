@@ -64,18 +64,17 @@ bool FollowsText(WidgetKind kind) {
   }
 }
 
-// Takes note of what the control shows now: in the record, for SetText on this thread, and for
-// the workers (see worker_text.cpp) -- exactly, or, when the control holds a character with no
-// Windows-1251 form, as a text the layer cannot vouch for. Runs whenever the text changes (set,
-// or typed into a field), so that comparing with it costs no message to the control.
-void NoteShownText(WidgetRecord& w) {
+// Takes note for the workers (see worker_text.cpp) of what the control shows now: exactly, or,
+// when it holds a character with no Windows-1251 form, as a text the layer cannot vouch for. Runs
+// whenever the text changes (set by anyone, or typed into a field).
+void NoteShownText(const WidgetRecord& w) {
   if (!FollowsText(w.kind)) {
     NoteWidgetText(w.ref, false, {});
     return;
   }
-  w.shown = ControlText(w.control.get());
-  std::string text = NarrowText(w.shown);
-  const bool exact = WidenText(text) == w.shown;
+  const std::wstring shown = ControlText(w.control.get());
+  std::string text = NarrowText(shown);
+  const bool exact = WidenText(text) == shown;
   NoteWidgetText(w.ref, exact, exact ? text : std::string());
 }
 
@@ -109,56 +108,8 @@ void ForgetDestroyedControl(HWND control) {
   s->widgets.Erase(w->ref);
 }
 
-// The program reads the check boxes, the toggle buttons and the schedule's combo boxes on every
-// tick, and under some platforms every message to a control is costly; so the layer keeps what
-// it last read from them. Whatever reaches the control other than a question or a repaint may have
-// changed it (a click, a key, a message from anywhere), and so does anything the control reports,
-// so then the layer forgets and asks the control again the next time.
-bool AsksOnly(UINT msg) {
-  switch (msg) {
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
-    case WM_GETFONT:
-    case WM_GETDLGCODE:
-    case WM_NCHITTEST:
-    case WM_SETCURSOR:
-    case WM_PAINT:
-    case WM_NCPAINT:
-    case WM_ERASEBKGND:
-    case BM_GETCHECK:
-    case BM_GETSTATE:
-    case CB_GETCURSEL:
-    case CB_GETCOUNT:
-    case CB_GETLBTEXT:
-    case CB_GETLBTEXTLEN:
-    case CB_GETITEMHEIGHT:
-    case CB_GETDROPPEDSTATE:
-      return true;
-    default:
-      return false;
-  }
-}
-
-void ForgetKnownState(HWND control) {
-  if (WidgetRecord* w = FindWidgetByControl(control)) {
-    w->state_known = false;
-    w->text_known = false;
-  }
-}
-
-LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
-
 // The layer's own handling of every control's messages, in front of the control's procedure.
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  const bool asks_only = AsksOnly(msg);
-  // Before, for a read made while the message is handled; after, for what the message did.
-  if (!asks_only) ForgetKnownState(hwnd);
-  const LRESULT result = HandleControlMessage(hwnd, msg, wparam, lparam);
-  if (!asks_only) ForgetKnownState(hwnd);
-  return result;
-}
-
-LRESULT HandleControlMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   const WidgetRecord* w = FindWidgetByControl(hwnd);
   // Frames other than the group box are a border only: they do not paint over the widgets inside.
   const bool border_only = w && w->kind == WidgetKind::kFrame && w->border_only;
@@ -378,8 +329,6 @@ bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam,
     case WM_COMMAND: {
       WidgetRecord* w = FindWidgetByControl(reinterpret_cast<HWND>(lparam));
       if (!w) return false;
-      w->state_known = false;  // it reports a change (a choice in a combo box's list, a click)
-      w->text_known = false;
       const int code = HIWORD(wparam);
       if (w->kind == WidgetKind::kStringField) {
         if (code == EN_SETFOCUS) PostWidgetEvent(*w, kFieldFocusGained);
@@ -630,12 +579,6 @@ int AddItem(int widget, int position, const std::string& text) {
   return 1;
 }
 
-int CheckState(const WidgetRecord& w) {
-  const LRESULT check = SendMessageW(w.control.get(), BM_GETCHECK, 0, 0);
-  if (check == BST_INDETERMINATE && w.kind == WidgetKind::kCheckBox) return -1;
-  return check == BST_CHECKED ? 1 : 0;
-}
-
 int GetState(int widget) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return 0;
@@ -643,15 +586,15 @@ int GetState(int widget) {
   switch (w->kind) {
     case WidgetKind::kPanel:
       return static_cast<int>(SendMessageW(control, TCM_GETCURSEL, 0, 0));
-    case WidgetKind::kCheckBox:
+    case WidgetKind::kCheckBox: {
+      const LRESULT check = SendMessageW(control, BM_GETCHECK, 0, 0);
+      if (check == BST_INDETERMINATE) return -1;
+      return check == BST_CHECKED ? 1 : 0;
+    }
     case WidgetKind::kToggleButton:
+      return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
     case WidgetKind::kComboBox:
-      if (!w->state_known) {
-        w->known_state = w->kind == WidgetKind::kComboBox ? static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0))
-                                                          : CheckState(*w);
-        w->state_known = true;
-      }
-      return w->known_state;
+      return static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
     case WidgetKind::kSpinField: {
       if (w->numeric) {
         int typed = 0;
@@ -707,19 +650,6 @@ void SetState(int widget, int value) {
   }
 }
 
-std::string ComboText(HWND control) {
-  if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
-  const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
-  if (selected < 0) return {};
-  const LRESULT length = SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT got =
-      SendMessageW(control, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return NarrowText(text);
-}
-
 std::string GetText(int widget) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return {};
@@ -730,15 +660,20 @@ std::string GetText(int widget) {
       if (selected < 0) return {};
       return NarrowText(TabCaption(control, selected));
     }
-    case WidgetKind::kComboBox:
-      if (!w->text_known) {
-        w->known_text = ComboText(control);
-        w->text_known = true;
-      }
-      return w->known_text;
+    case WidgetKind::kComboBox: {
+      if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
+      const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
+      if (selected < 0) return {};
+      const LRESULT length = SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+      if (length <= 0) return {};
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      const LRESULT got =
+          SendMessageW(control, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+      text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+      return NarrowText(text);
+    }
     default:
-      // The layer follows these texts as they change (see NoteShownText): no message to the control.
-      return NarrowText(FollowsText(w->kind) ? w->shown : ControlText(control));
+      return NarrowText(ControlText(control));
   }
 }
 
@@ -758,7 +693,7 @@ void SetTextOnUiThread(int widget, const std::string& text) {
     InvalidateRect(w->control.get(), nullptr, TRUE);
     return;
   }
-  if (FollowsText(w->kind) && w->shown == wide) return;
+  if (FollowsText(w->kind) && ControlText(w->control.get()) == wide) return;
   SetWindowTextW(w->control.get(), wide.c_str());
 }
 

@@ -75,48 +75,6 @@ TEST_F(WidgetTest, ComboBoxEntriesSelectionAndClosedHeight) {
   EXPECT_EQ(rect.bottom - rect.top, 20) << "the closed box is exactly as tall as asked";
 }
 
-// The layer keeps what it read from check boxes, toggle buttons and combo boxes; whatever changes
-// them -- the user, or a message from outside the layer -- is read back all the same.
-TEST_F(WidgetTest, StatesChangedOutsideTheLayerAreReadBack) {
-  const HWND window = OpenWindow(0);
-  ASSERT_NE(NewCheckBox(1, 10, 10, 15, 16, ""), kNoObject);
-  ASSERT_NE(NewToggleButton(31, 10, 30, 130, 20, "1. Lamp", kToggleButtonOptions), kNoObject);
-  ASSERT_NE(NewComboBox(41, 10, 60, 37, 20), kNoObject);
-  for (const char* entry : {"", "00", "01", "02"}) AddItem(41, -1, entry);
-  SetState(41, 1);
-  const HWND box = ControlOf(window, 1);
-  const HWND toggle = ControlOf(window, 31);
-  const HWND combo = ControlOf(window, 41);
-  struct Case {
-    const char* what;
-    int widget;
-    std::function<void()> change;
-    int state;
-    const char* text;  // combo box only
-  };
-  const Case cases[] = {
-      {"box clicked", 1, [&] { SendMessageW(box, BM_CLICK, 0, 0); }, 1, nullptr},
-      {"box clicked again", 1, [&] { SendMessageW(box, BM_CLICK, 0, 0); }, 0, nullptr},
-      {"box set from outside", 1, [&] { SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0); }, 1, nullptr},
-      {"button clicked", 31, [&] { SendMessageW(toggle, BM_CLICK, 0, 0); }, 1, nullptr},
-      {"button set from outside", 31, [&] { SendMessageW(toggle, BM_SETCHECK, BST_UNCHECKED, 0); }, 0, nullptr},
-      {"next entry by key", 41, [&] { SendMessageW(combo, WM_KEYDOWN, VK_DOWN, 0); }, 2, "01"},
-      {"entry chosen from outside", 41, [&] { SendMessageW(combo, CB_SETCURSEL, 3, 0); }, 3, "02"},
-      {"entry put in before it", 41,
-       [&] { SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(L"--")); }, 4, "02"},
-  };
-  for (const Case& c : cases) {
-    // Read first, so the layer has its record of the control before the change.
-    (void)GetState(c.widget);
-    (void)GetText(c.widget);
-    c.change();
-    EXPECT_EQ(GetState(c.widget), c.state) << c.what;
-    if (c.text) {
-      EXPECT_EQ(GetText(c.widget), c.text) << c.what;
-    }
-  }
-}
-
 // Pixels darker than mid-grey in what the control draws of itself.
 int DarkPixelsOf(HWND control) {
   RECT area{};
