@@ -64,17 +64,19 @@ bool FollowsText(WidgetKind kind) {
   }
 }
 
-// Takes note for the workers (see worker_text.cpp) of what the control shows now: exactly, or,
-// when it holds a character with no Windows-1251 form, as a text the layer cannot vouch for. Runs
-// whenever the text changes (set by anyone, or typed into a field).
-void NoteShownText(const WidgetRecord& w) {
+// Takes note of what the control shows now: in the record, for SetText and GetText on this
+// thread, and for the workers (see worker_text.cpp) -- exactly, or, when the control holds a
+// character with no Windows-1251 form, as a text the layer cannot vouch for. Runs whenever the
+// text changes (set by anyone, or typed into a field), so that the labels and names the loop
+// compares and reads at every event cost no message to their controls.
+void NoteShownText(WidgetRecord& w) {
   if (!FollowsText(w.kind)) {
     NoteWidgetText(w.ref, false, {});
     return;
   }
-  const std::wstring shown = ControlText(w.control.get());
-  std::string text = NarrowText(shown);
-  const bool exact = WidenText(text) == shown;
+  w.shown = ControlText(w.control.get());
+  std::string text = NarrowText(w.shown);
+  const bool exact = WidenText(text) == w.shown;
   NoteWidgetText(w.ref, exact, exact ? text : std::string());
 }
 
@@ -673,7 +675,7 @@ std::string GetText(int widget) {
       return NarrowText(text);
     }
     default:
-      return NarrowText(ControlText(control));
+      return NarrowText(FollowsText(w->kind) ? w->shown : ControlText(control));
   }
 }
 
@@ -693,7 +695,7 @@ void SetTextOnUiThread(int widget, const std::string& text) {
     InvalidateRect(w->control.get(), nullptr, TRUE);
     return;
   }
-  if (FollowsText(w->kind) && ControlText(w->control.get()) == wide) return;
+  if (FollowsText(w->kind) && w->shown == wide) return;
   SetWindowTextW(w->control.get(), wide.c_str());
 }
 

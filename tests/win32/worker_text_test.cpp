@@ -118,7 +118,13 @@ TEST_F(WorkerTextTest, TextAPlaceShowsAlreadyIsNotSentToTheUiThread) {
        [] { return GetTrayToolTip(1); }, reading},
       {"a re-created thermometer", open_thermometer, [&] { SetText(103, reading); }, true,
        [] { return GetText(103); }, reading},
-      {"a field the user typed into", [] { SetWindowTextW(ControlOf(NativeWindowHandle(0), 5), L"typed"); },
+      {"a field the user typed into",
+       [] {
+         const HWND field = ControlOf(NativeWindowHandle(0), 5);
+         SendMessageW(field, EM_SETSEL, 4, 4);
+         SendMessageW(field, WM_CHAR, L'x', 0);
+         EXPECT_EQ(GetText(5), "namex");
+       },
        [] { SetText(5, "name"); }, true, [] { return GetText(5); }, "name"},
       {"no such widget", {}, [] { SetText(104, "21.6"); }, false, [] { return GetText(104); }, ""},
   };
