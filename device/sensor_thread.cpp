@@ -56,23 +56,23 @@ bool IsHandleRequest(void* request) {
 }
 
 // The readers SensorThread can run, by number. A reader leaves only after its thread has ended.
-std::mutex g_readers_mutex;
+Lock g_readers_lock;
 std::map<int, SensorReader*> g_readers;
 int g_next_reader = 0;
 
 int AddReader(SensorReader* reader) {
-  std::lock_guard lock(g_readers_mutex);
+  std::lock_guard lock(g_readers_lock);
   g_readers[g_next_reader] = reader;
   return g_next_reader++;
 }
 
 void RemoveReader(int number) {
-  std::lock_guard lock(g_readers_mutex);
+  std::lock_guard lock(g_readers_lock);
   g_readers.erase(number);
 }
 
 SensorReader* ReaderNumbered(int number) {
-  std::lock_guard lock(g_readers_mutex);
+  std::lock_guard lock(g_readers_lock);
   const auto found = g_readers.find(number);
   return found == g_readers.end() ? nullptr : found->second;
 }
@@ -94,12 +94,12 @@ SensorReader::~SensorReader() {
 
 bool SensorReader::Start() {
   {
-    std::lock_guard lock(thread_mutex_);
+    std::lock_guard lock(thread_lock_);
     if (started_) return true;
     started_ = true;
   }
   const int id = StartThread(SensorThread, number_);
-  std::lock_guard lock(thread_mutex_);
+  std::lock_guard lock(thread_lock_);
   if (id == 0) {
     started_ = false;
     return false;
@@ -160,7 +160,7 @@ SensorReader::ReadOutcome SensorReader::ReadOnce(DeviceHandle& handle, void* buf
 
 void SensorReader::Run() {
   {
-    std::lock_guard lock(thread_mutex_);
+    std::lock_guard lock(thread_lock_);
     started_ = true;
     // Started by someone else (SensorThread on a thread of its own): remember it for Stop.
     if (!thread_) {
@@ -203,7 +203,7 @@ void SensorReader::Run() {
 void SensorReader::Stop() {
   UniqueHandle thread;
   {
-    std::lock_guard lock(thread_mutex_);
+    std::lock_guard lock(thread_lock_);
     stop_.store(true);
     HANDLE copy = nullptr;
     if (thread_) DuplicateHandle(GetCurrentProcess(), thread_.get(), GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
@@ -223,7 +223,7 @@ void SensorReader::Stop() {
       }
     }
   }
-  std::lock_guard lock(thread_mutex_);
+  std::lock_guard lock(thread_lock_);
   thread_.reset();
 }
 

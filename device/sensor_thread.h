@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device/device_handle.h"
+#include "runtime/platform/lock.h"
 #include "runtime/win32/unique_handles.h"
 
 namespace qx {
@@ -70,9 +71,9 @@ class SensorReader {
   std::atomic<int> rounded_{0};
   std::atomic<std::uint64_t> accepted_tick_{0};
   std::atomic<std::int64_t> passes_{0};
-  std::mutex thread_mutex_;
-  UniqueHandle thread_;   // the running Run()'s thread, for Stop(); guarded by thread_mutex_
-  bool started_ = false;  // guarded by thread_mutex_
+  Lock thread_lock_;
+  UniqueHandle thread_;   // the running Run()'s thread, for Stop(); guarded by thread_lock_
+  bool started_ = false;  // guarded by thread_lock_
 };
 
 // The sensor thread procedure, started with StartThread: runs the reader numbered `parameter`

@@ -5,25 +5,26 @@
 
 #include "runtime/date_text.h"
 #include "runtime/platform/local_clock.h"
+#include "runtime/platform/lock.h"
 
 namespace qx {
 
 namespace {
 
-std::mutex clock_mutex;
+Lock clock_lock;
 std::function<LocalClockReading()> replacement_clock;
 
 }  // namespace
 
 void SetLocalClock(std::function<LocalClockReading()> clock) {
-  std::lock_guard lock(clock_mutex);
+  std::lock_guard lock(clock_lock);
   replacement_clock = std::move(clock);
 }
 
 DateValue CurrentDateValue() {
   std::function<LocalClockReading()> clock;
   {
-    std::lock_guard lock(clock_mutex);
+    std::lock_guard lock(clock_lock);
     clock = replacement_clock;
   }
   return MakeDateValue(clock ? clock() : SystemLocalClock());

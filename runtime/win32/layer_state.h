@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -146,7 +145,7 @@ struct LayerState {
 
   EventRecord working;
   EventRecord snapshot;
-  std::deque<std::pair<int, int>> pending;  // (code, window)
+  std::vector<std::pair<int, int>> pending;  // (code, window), oldest first; a few at most
   int suppress_events = 0;                  // > 0 while running a worker's request
   bool has_quiet_widgets = false;
 };

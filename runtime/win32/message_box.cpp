@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/platform/lock.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/message_box_probe.h"
 #include "runtime/win32/shell_services.h"
@@ -23,13 +24,13 @@ namespace qx {
 namespace {
 
 std::atomic<bool> g_probe_on{false};
-std::mutex g_probe_mutex;
+Lock g_probe_lock;
 std::atomic<int> g_shown{0};
 // One entry per open box, innermost last (a timer may open a box while another is open); null
-// until the box's window exists. Guarded by g_probe_mutex.
+// until the box's window exists. Guarded by g_probe_lock.
 std::vector<HWND> g_open_boxes;
-std::string g_last_title;  // guarded by g_probe_mutex
-std::string g_last_text;   // guarded by g_probe_mutex
+std::string g_last_title;  // guarded by g_probe_lock
+std::string g_last_text;   // guarded by g_probe_lock
 thread_local HHOOK t_hook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wparam, LPARAM lparam) {
@@ -38,7 +39,7 @@ LRESULT CALLBACK CatchBox(int code, WPARAM wparam, LPARAM lparam) {
     wchar_t cls[16] = {};
     GetClassNameW(hwnd, cls, 16);
     if (lstrcmpW(cls, L"#32770") == 0) {
-      std::lock_guard lock(g_probe_mutex);
+      std::lock_guard lock(g_probe_lock);
       if (!g_open_boxes.empty() && !g_open_boxes.back()) g_open_boxes.back() = hwnd;
     }
   }
@@ -76,7 +77,7 @@ int ShowBox(const std::string& title, const std::wstring& text, int options) {
   HHOOK previous = t_hook;
   if (probed) {
     {
-      std::lock_guard lock(g_probe_mutex);
+      std::lock_guard lock(g_probe_lock);
       g_last_title = title;
       g_last_text = NarrowText(text);
       g_open_boxes.push_back(nullptr);
@@ -88,7 +89,7 @@ int ShowBox(const std::string& title, const std::wstring& text, int options) {
   if (probed) {
     if (t_hook) UnhookWindowsHookEx(t_hook);
     t_hook = previous;
-    std::lock_guard lock(g_probe_mutex);
+    std::lock_guard lock(g_probe_lock);
     g_open_boxes.pop_back();
   }
 
@@ -120,19 +121,19 @@ int MessageBoxesShown() {
 
 bool IsMessageBoxOpen() {
   g_probe_on = true;
-  std::lock_guard lock(g_probe_mutex);
+  std::lock_guard lock(g_probe_lock);
   return !g_open_boxes.empty();
 }
 
 std::string LastMessageBoxTitle() {
   g_probe_on = true;
-  std::lock_guard lock(g_probe_mutex);
+  std::lock_guard lock(g_probe_lock);
   return g_last_title;
 }
 
 std::string LastMessageBoxText() {
   g_probe_on = true;
-  std::lock_guard lock(g_probe_mutex);
+  std::lock_guard lock(g_probe_lock);
   return g_last_text;
 }
 
@@ -142,7 +143,7 @@ bool AnswerMessageBox(int button, int timeoutMs) {
   for (;;) {
     HWND box = nullptr;
     {
-      std::lock_guard lock(g_probe_mutex);
+      std::lock_guard lock(g_probe_lock);
       if (!g_open_boxes.empty()) box = g_open_boxes.back();
     }
     if (box && IsWindow(box)) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/platform/lock.h"
 #include "runtime/preferences.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
@@ -21,8 +22,8 @@ struct ThreadStart {
   int parameter;
 };
 
-std::mutex g_threads_mutex;
-std::vector<UniqueHandle> g_threads;  // guarded by g_threads_mutex
+Lock g_threads_lock;
+std::vector<UniqueHandle> g_threads;  // guarded by g_threads_lock
 
 DWORD WINAPI RunThread(LPVOID context) {
   std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(context));
@@ -39,7 +40,7 @@ int StartThread(std::function<void(int)> procedure, int parameter) {
   const HANDLE thread = CreateThread(nullptr, 0, RunThread, start.get(), 0, &id);
   if (!thread) return 0;
   start.release();  // the thread owns it now
-  std::lock_guard lock(g_threads_mutex);
+  std::lock_guard lock(g_threads_lock);
   std::erase_if(g_threads, [](const UniqueHandle& h) { return WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0; });
   g_threads.emplace_back(thread);
   return static_cast<int>(id);
@@ -56,7 +57,7 @@ void ShutdownWindowLayer() {
   LayerState* s = Layer();
   {
     // The threads go on running; only our handles to them are closed.
-    std::lock_guard lock(g_threads_mutex);
+    std::lock_guard lock(g_threads_lock);
     g_threads.clear();
   }
   if (!s) return;

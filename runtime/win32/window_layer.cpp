@@ -455,7 +455,7 @@ int WaitForEvent() {
     s->working.type = -1;
     if (!s->pending.empty()) {
       const auto [code, window] = s->pending.front();
-      s->pending.pop_front();
+      s->pending.erase(s->pending.begin());
       s->working.window = window;
       s->snapshot = s->working;
       s->snapshot.code = code;

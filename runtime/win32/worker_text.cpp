@@ -31,12 +31,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "runtime/platform/lock.h"
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
@@ -53,9 +52,9 @@ struct Request {
   bool done = false;  // guarded by g_mutex
 };
 
-std::mutex g_mutex;
-std::condition_variable g_done;
-std::deque<Request*> g_queue;  // guarded by g_mutex
+Lock g_mutex;
+Condition g_done;
+std::vector<Request*> g_queue;  // guarded by g_mutex; a handful at most, oldest first
 bool g_accepting = false;      // guarded by g_mutex
 HWND g_dispatcher = nullptr;   // guarded by g_mutex
 std::atomic<DWORD> g_ui_thread{0};
@@ -97,13 +96,15 @@ bool ChangesNothing(const Request& request) {
 }
 
 void RunOnUiThread(Request& request) {
-  std::unique_lock lock(g_mutex);
-  if (!g_accepting || ChangesNothing(request)) return;
-  g_queue.push_back(&request);
-  const HWND dispatcher = g_dispatcher;
-  lock.unlock();
+  HWND dispatcher = nullptr;
+  {
+    std::lock_guard lock(g_mutex);
+    if (!g_accepting || ChangesNothing(request)) return;
+    g_queue.push_back(&request);
+    dispatcher = g_dispatcher;
+  }
   const bool nudged = SendNotifyMessageW(dispatcher, kMsgRunWorkerRequests, 0, 0) != FALSE;
-  lock.lock();
+  std::lock_guard lock(g_mutex);
   if (!nudged) {
     // The dispatcher is gone: a request still queued will never be taken, so withdraw it. One
     // already taken is finished (or was cancelled) and marked done below.
@@ -113,7 +114,7 @@ void RunOnUiThread(Request& request) {
       return;
     }
   }
-  g_done.wait(lock, [&] { return request.done; });
+  g_done.Wait(g_mutex, [&] { return request.done; });
 }
 
 }  // namespace
@@ -139,7 +140,7 @@ void CancelWorkerRequests() {
     g_shown.clear();
     g_ui_thread.store(0);
   }
-  g_done.notify_all();
+  g_done.NotifyAll();
 }
 
 void RunWorkerRequests() {
@@ -153,7 +154,7 @@ void RunWorkerRequests() {
       std::lock_guard lock(g_mutex);
       if (g_queue.empty()) return;
       request = g_queue.front();
-      g_queue.pop_front();
+      g_queue.erase(g_queue.begin());
       kind = request->kind;
       target = request->target;
       text = request->text;
@@ -170,7 +171,7 @@ void RunWorkerRequests() {
       std::lock_guard lock(g_mutex);
       request->done = true;
     }
-    g_done.notify_all();
+    g_done.NotifyAll();
   }
 }
 
