@@ -61,6 +61,9 @@ void StartTimers(Program& program) {
     return program.device.LastPresence() && !program.device.HasFreshReading(GetTickCount64());
   };
   HWND window = NativeWindowHandle(kMainWindow);
+  // The presence timer's checks then look at the HID interfaces only after a device change (and
+  // every few seconds); where the system will not tell of changes they look every time.
+  (void)program.device.FollowHidInterfaceChanges(kMainWindow);
   SetTimer(window, kPresenceTimer, 400, OnPresenceTimer);
   SetTimer(window, kClockTimer, 1000, OnClockTimer);
   SetTimer(window, kThermostatTimer, 500, OnThermostatTimer);

@@ -40,6 +40,10 @@ class DeviceLink {
   // Runs every presence period: opens the handles when the SwitchUnit arrives, closes them when it
   // leaves, and says so in the status bar (and, on removal, "OFF" in the temperature places).
   void CheckDevicePresence();
+  // Has window `window` told of HID interfaces coming and going, and from then on lists them only
+  // after such news (see PresenceCheck). False if the system will not tell; the checks then list
+  // them every time, as before.
+  bool FollowHidInterfaceChanges(int window);
   // Sends the four outlet check boxes (widgets 1-4) as one report, or tells the user that there
   // is no device -- with at most one such box open at a time.
   void SendOutletReport();
@@ -54,6 +58,7 @@ class DeviceLink {
   }
 
   // What the monitor holds, for tests.
+  const PresenceCheck& presence() const { return presence_; }
   bool LastPresence() const { return last_presence_; }
   [[nodiscard]] bool HasControlHandle() const { return static_cast<bool>(control_); }
   [[nodiscard]] bool HasAuxHandle() const { return static_cast<bool>(aux_); }

@@ -65,8 +65,7 @@ void InterfacePath(GetInterfaceDetailProc detail, HDEVINFO set, SP_DEVICE_INTERF
 // Lists the paths of the first 256 HID interfaces, in the system's order (an interface whose path
 // cannot be had is listed with an empty one). False when no device information set could be had.
 bool ListInterfacePaths(std::vector<std::string>& paths) {
-  GUID hid_class{};
-  if (const auto get_guid = EntryPoint<HidGetHidGuidProc>(g_libraries.hid, "HidD_GetHidGuid")) get_guid(&hid_class);
+  GUID hid_class = HidInterfaceClass();
 
   HDEVINFO set = SetupDiGetClassDevsA(&hid_class, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE || set == nullptr) {
@@ -181,6 +180,12 @@ void UnloadHidLibraries() {
   g_libraries = {};
 }
 
+GUID HidInterfaceClass() {
+  GUID hid_class{};
+  if (const auto get_guid = EntryPoint<HidGetHidGuidProc>(g_libraries.hid, "HidD_GetHidGuid")) get_guid(&hid_class);
+  return hid_class;
+}
+
 bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
   return Search(vendor_id, product_id, SearchFor::kPresence, DeviceIo::kSynchronous) != nullptr;
 }
@@ -188,12 +193,19 @@ bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
 PresenceCheck::PresenceCheck(Clock clock) : clock_(clock ? clock : SystemMilliseconds) {}
 
 bool PresenceCheck::IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id) {
-  const bool listed = ListInterfacePaths(listed_paths_);
   const std::uint64_t now = clock_();
-  if (searched_ && vendor_id == vendor_id_ && product_id == product_id_ && listed_paths_ == searched_paths_ &&
-      now - searched_at_ < kFullSearchPeriodMs) {
-    return answer_;
+  const bool reusable = searched_ && vendor_id == vendor_id_ && product_id == product_id_ &&
+                        now - searched_at_ < kFullSearchPeriodMs;
+  if (changes_) {
+    // Read before listing: a change told while the list is made is listed again next time.
+    const std::uint64_t changes = changes_();
+    if (reusable && !listing_failed_ && changes == changes_listed_) return answer_;
+    changes_listed_ = changes;
   }
+  const bool listed = ListInterfacePaths(listed_paths_);
+  ++listings_;
+  listing_failed_ = !listed;
+  if (reusable && listed_paths_ == searched_paths_) return answer_;
   answer_ = listed && OpenFirstMatch(listed_paths_, vendor_id, product_id, SearchFor::kPresence,
                                      DeviceIo::kSynchronous) != nullptr;
   searched_paths_.swap(listed_paths_);

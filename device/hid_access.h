@@ -15,6 +15,8 @@
 
 #include "device/device_handle.h"
 
+struct _GUID;  // the platform's class identifier
+
 namespace qx {
 
 inline constexpr int kMaxHidInterfaces = 256;
@@ -47,6 +49,11 @@ void UnloadHidLibraries();
 // that search's answer and opens nothing (a plugged device's ids cannot change under the same
 // path). It searches fully when the list has changed, and at least every kFullSearchPeriodMs, so
 // that an interface that could not be opened is tried again.
+//
+// Listing the interfaces costs time of its own, growing with their number. So a check that is told
+// of device changes (FollowChanges) does not even list them while no change has been told since
+// its last listing, except for the full search every kFullSearchPeriodMs, which also catches a
+// change that was never told.
 inline constexpr std::uint64_t kFullSearchPeriodMs = 10000;
 
 class PresenceCheck {
@@ -54,13 +61,22 @@ class PresenceCheck {
   // Milliseconds from any fixed point; the system's tick count unless a test gives its own.
   using Clock = std::uint64_t (*)();
   explicit PresenceCheck(Clock clock = nullptr);
+  // How many device changes have been told so far (any count that grows with each one).
+  using ChangeCount = std::uint64_t (*)();
+  // From now on, lists the interfaces only when `changes` has grown since the last listing (or
+  // that listing failed), and at every full search. Null: lists at every check again.
+  void FollowChanges(ChangeCount changes) { changes_ = changes; }
 
   [[nodiscard]] bool IsDevicePresent(std::uint16_t vendor_id, std::uint16_t product_id);
-  // Full searches so far.
+  // Full searches and listings so far.
   int FullSearches() const { return full_searches_; }
+  int Listings() const { return listings_; }
 
  private:
   Clock clock_;
+  ChangeCount changes_ = nullptr;
+  std::uint64_t changes_listed_ = 0;  // the count when the interfaces were listed last
+  bool listing_failed_ = false;
   std::vector<std::string> searched_paths_;  // the list the last full search went through
   std::vector<std::string> listed_paths_;    // this check's list (kept to reuse its memory)
   bool searched_ = false;
@@ -69,7 +85,10 @@ class PresenceCheck {
   std::uint16_t product_id_ = 0;
   std::uint64_t searched_at_ = 0;
   int full_searches_ = 0;
+  int listings_ = 0;
 };
+// The class of the HID interfaces, as the hid library gives it (zero without one).
+[[nodiscard]] _GUID HidInterfaceClass();
 // A read/write, inheritable handle to the first attached device with these ids; empty if none.
 [[nodiscard]] DeviceHandle OpenDevice(std::uint16_t vendor_id, std::uint16_t product_id,
                                       DeviceIo io = DeviceIo::kSynchronous);

@@ -1,6 +1,8 @@
 // The presence monitor (DeviceLink::CheckDevicePresence), run by the presence timer every 400 ms
 // and once at start-up.
 #include "device/device_link.h"
+
+#include <windows.h>
 #include "device/hid_access.h"
 #include "model/shown_texts.h"
 #include "model/widget_numbers.h"
@@ -43,6 +45,12 @@ void DeviceLink::CheckDevicePresence() {
   SetStatusText(kStatusBar, kConnectionField, ui::kDeviceUnplugged, kStatusCentred);
   SetText(kPanel, ui::kDeviceUnplugged);
   ShowTemperatureOff();
+}
+
+bool DeviceLink::FollowHidInterfaceChanges(int window) {
+  if (!WatchDeviceInterfaces(window, HidInterfaceClass())) return false;
+  presence_.FollowChanges(DeviceChangesSeen);
+  return true;
 }
 
 }  // namespace qx

@@ -44,6 +44,7 @@ struct WindowRecord {
   int ref = kAnonymousNumber;
   UniqueHwnd hwnd;
   UniqueHaccel accelerators;
+  UniqueDevNotify device_notification;  // see WatchDeviceInterfaces
   bool minimized_or_maximized = false;
   bool has_widget_list = false;
   WidgetList list;

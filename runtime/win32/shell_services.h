@@ -2,12 +2,14 @@
 // Status bar, popup menu, tray icon, message box, worker threads, the program's own path, and the
 // orderly release of the whole window layer.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "runtime/win32/window_layer.h"
 
 struct HICON__;  // the platform's icon handle type
+struct _GUID;    // the platform's class identifier
 
 namespace qx {
 
@@ -65,6 +67,16 @@ int ShowMessageBox(const std::string& title, const std::string& text, int option
 // folder named in any language shows as it is.
 inline constexpr int kWarningBox = 0x30;  // warning icon, one OK button
 int ShowFileMessageBox(const std::string& title, const std::string& text, const std::string& name, int options);
+
+// --- Device changes -------------------------------------------------------------------------
+// Asks the system to tell window `number` whenever a device interface of this class arrives or
+// leaves, until the window is destroyed. False if there is no such window or the system refused;
+// then nothing can be known of changes and the caller must look for itself.
+[[nodiscard]] bool WatchDeviceInterfaces(int number, const _GUID& interface_class);
+// How many device changes the layer's windows have been told of since the process started: those
+// asked for with WatchDeviceInterfaces, and the system's "device tree changed" broadcast that
+// every top-level window gets. Any change counts; what changed is the caller's to find out.
+[[nodiscard]] std::uint64_t DeviceChangesSeen();
 
 // --- One instance per session ---------------------------------------------------------------
 // Claims `name` for this process in the user's session (a named mutex in Local\) until the

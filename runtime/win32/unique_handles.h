@@ -64,6 +64,10 @@ struct HaccelTraits {
   static HACCEL Invalid() { return nullptr; }
   static void Release(HACCEL h) { DestroyAcceleratorTable(h); }
 };
+struct DevNotifyTraits {
+  static HDEVNOTIFY Invalid() { return nullptr; }
+  static void Release(HDEVNOTIFY h) { UnregisterDeviceNotification(h); }
+};
 struct HandleTraits {
   static HANDLE Invalid() { return nullptr; }
   static void Release(HANDLE h) { CloseHandle(h); }
@@ -76,5 +80,6 @@ using UniqueHmenu = UniqueResource<HMENU, HmenuTraits>;
 using UniqueHicon = UniqueResource<HICON, HiconTraits>;
 using UniqueHaccel = UniqueResource<HACCEL, HaccelTraits>;
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
+using UniqueDevNotify = UniqueResource<HDEVNOTIFY, DevNotifyTraits>;
 
 }  // namespace qx

@@ -16,12 +16,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
+#include "runtime/win32/shell_services.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace qx {
@@ -43,6 +45,8 @@ struct ExitGuard {
 };
 
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// Told on the user-interface thread only (the system sends device changes to the window).
+std::uint64_t g_device_changes = 0;
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
@@ -176,6 +180,11 @@ LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
       size->cy = outer.bottom - outer.top;
       return TRUE;
     }
+    case WM_DEVICECHANGE:
+      if (wparam == DBT_DEVICEARRIVAL || wparam == DBT_DEVICEREMOVECOMPLETE || wparam == DBT_DEVNODES_CHANGED) {
+        ++g_device_changes;
+      }
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) QueueWindowEvent(WindowActivatedEvent, ref);
       break;
@@ -279,6 +288,22 @@ LayerState* EnsureLayer() {
   g_state = std::move(state);
   AcceptWorkerRequests(g_state->ui_thread, g_state->dispatcher.get());
   return g_state.get();
+}
+
+bool WatchDeviceInterfaces(int number, const GUID& interface_class) {
+  WindowRecord* window = FindWindowByRef(number);
+  if (!window || !window->hwnd) return false;
+  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = interface_class;
+  window->device_notification.reset(
+      RegisterDeviceNotificationW(window->hwnd.get(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+  return static_cast<bool>(window->device_notification);
+}
+
+std::uint64_t DeviceChangesSeen() {
+  return g_device_changes;
 }
 
 bool InitWindowLayer() {

@@ -85,13 +85,17 @@ TEST_F(ProgramTest, WithoutTheDeviceStartsInTheTrayAndSaysSoOnce) {
   EXPECT_EQ(GetStatusText(kStatusBar, 0), "");
   EXPECT_EQ(GetText(kTemperatureDisplay), "OFF");
   // The timers run; with nothing to switch there is no further box, and the loop goes on.
+  const int listings = link_->presence().Listings();
   RunFor(1200);
   EXPECT_FALSE(loop_ended_);
   EXPECT_EQ(boxes_->Answered(), 1);
   EXPECT_TRUE(Reports().empty());
-  // Plugging it in later is noticed by the presence timer, without a report of its own.
+  // Told of no device change, the presence checks did not even list the HID interfaces.
+  EXPECT_EQ(link_->presence().Listings(), listings);
+  // Plugging it in later is told, and so noticed by the presence timer's next check (well before
+  // the full search every few seconds), without a report of its own.
   switch_->Plug(0);
-  EXPECT_TRUE(RunUntil([] { return GetStatusText(kStatusBar, 0) == kUsbOn; }));
+  EXPECT_TRUE(RunUntil([] { return GetStatusText(kStatusBar, 0) == kUsbOn; }, 1000));
   EXPECT_TRUE(Reports().empty());
 }
 

@@ -203,45 +203,65 @@ std::uint64_t TestClock() {
   return g_clock_ms;
 }
 
+std::uint64_t g_changes_told = 0;
+std::uint64_t TestChangesTold() {
+  return g_changes_told;
+}
+
 // The presence check searches fully only when the list of interfaces changed or 10 s have passed
-// since its last full search; in between it answers as that search did and opens nothing.
+// since its last full search; in between it answers as that search did and opens nothing. One
+// that is told of device changes answers the same, and lists the interfaces only when told.
 TEST_F(SimulatorTest, PresenceCheckOpensNothingWhileTheListStaysAndSeesEveryChange) {
   sw_.AddDevice(kOther);
   const int unit = sw_.AddDevice(kUnit);
   int second_other = -1;
-  PresenceCheck check(TestClock);
+  PresenceCheck listing(TestClock);
+  PresenceCheck told(TestClock);
+  told.FollowChanges(TestChangesTold);
   struct Step {
     const char* what;
     std::function<void()> change;
+    bool device_change;  // told to the check that follows changes
     bool present;
     int opens;  // interfaces a full search opens; 0: no full search
   };
   const Step steps[] = {
-      {"the first check", {}, true, 2},
-      {"nothing changed", {}, true, 0},
-      {"nothing changed, 9.9 s on", [] { g_clock_ms += 9900; }, true, 0},
-      {"10 s after the full search", [] { g_clock_ms += 100; }, true, 2},
-      {"the unit pulled out", [&] { ASSERT_TRUE(sw_.Unplug(unit)); }, false, 1},
-      {"still out", {}, false, 0},
-      {"plugged back", [&] { ASSERT_TRUE(sw_.Plug(unit)); }, true, 2},
-      {"another interface listed", [&] { second_other = sw_.AddDevice(kOther); }, true, 2},
+      {"the first check", {}, false, true, 2},
+      {"nothing changed", {}, false, true, 0},
+      {"nothing changed, 9.9 s on", [] { g_clock_ms += 9900; }, false, true, 0},
+      {"10 s after the full search", [] { g_clock_ms += 100; }, false, true, 2},
+      {"the unit pulled out", [&] { ASSERT_TRUE(sw_.Unplug(unit)); }, true, false, 1},
+      {"still out", {}, false, false, 0},
+      {"plugged back", [&] { ASSERT_TRUE(sw_.Plug(unit)); }, true, true, 2},
+      {"another interface listed", [&] { second_other = sw_.AddDevice(kOther); }, true, true, 2},
       {"pulled and plugged back between two checks",
        [&] {
          ASSERT_TRUE(sw_.Unplug(unit));
          ASSERT_TRUE(sw_.Plug(unit));
        },
-       true, 0},
+       true, true, 0},
   };
   for (const Step& step : steps) {
     if (step.change) step.change();
-    const int searches = check.FullSearches();
-    const long opened = test::InterfacesOpened();
-    ASSERT_GE(opened, 0);
-    EXPECT_EQ(check.IsDevicePresent(kVendor, kProduct), step.present) << step.what;
-    EXPECT_EQ(test::InterfacesOpened() - opened, step.opens) << step.what;
-    EXPECT_EQ(check.FullSearches() - searches, step.opens > 0 ? 1 : 0) << step.what;
+    if (step.device_change) ++g_changes_told;
+    const int listings = told.Listings();
+    for (PresenceCheck* check : {&listing, &told}) {
+      const int searches = check->FullSearches();
+      const long opened = test::InterfacesOpened();
+      ASSERT_GE(opened, 0);
+      EXPECT_EQ(check->IsDevicePresent(kVendor, kProduct), step.present) << step.what;
+      EXPECT_EQ(test::InterfacesOpened() - opened, step.opens) << step.what;
+      EXPECT_EQ(check->FullSearches() - searches, step.opens > 0 ? 1 : 0) << step.what;
+    }
+    EXPECT_EQ(told.Listings() - listings, step.device_change || step.opens > 0 ? 1 : 0) << step.what;
   }
   EXPECT_GE(second_other, 0);
+
+  // A change nobody told of is seen at the next full search.
+  ASSERT_TRUE(sw_.Unplug(unit));
+  EXPECT_TRUE(told.IsDevicePresent(kVendor, kProduct));
+  g_clock_ms += kFullSearchPeriodMs;
+  EXPECT_FALSE(told.IsDevicePresent(kVendor, kProduct));
 }
 
 TEST_F(SimulatorTest, AfterUnloadingNothingIsFound) {

@@ -8,7 +8,8 @@
 //   bench_probe presence N [ROUNDS]
 //       Serves N HID interfaces (N-1 others, then the SwitchUnit) from vswitch.exe in a process
 //       of its own, and prints the cost of one presence check of the program's presence monitor:
-//       in steady state (and how many interfaces it opened), just after the list changed (the
+//       in steady state (and how many interfaces it opened; also when it is told of device
+//       changes, as in the program, and so lists nothing), just after the list changed (the
 //       SwitchUnit pulled out, plugged back in), and a full search without the remembered list.
 
 #include <windows.h>
@@ -168,8 +169,19 @@ int Presence(int interfaces, int rounds) {
     qx::PresenceCheck check;
     auto cached = [&] { return check.IsDevicePresent(qx::kSwitchUnitVendorId, qx::kSwitchUnitProductId); };
     auto full = [] { return qx::IsDevicePresent(qx::kSwitchUnitVendorId, qx::kSwitchUnitProductId); };
+    // The program's check is told of device changes by its window; nothing changes here while
+    // this one is timed, so it is told of none.
+    qx::PresenceCheck told;
+    told.FollowChanges([]() -> std::uint64_t { return 0; });
+    auto quiet = [&] { return told.IsDevicePresent(qx::kSwitchUnitVendorId, qx::kSwitchUnitProductId); };
     bool wrong = false;
     for (int i = 0; i < 3; ++i) Timed(cached, true, wrong);
+    Timed(quiet, true, wrong);
+    std::vector<double> steady_told;
+    for (int i = 0; i < 4 * rounds; ++i) {
+      steady_told.push_back(Timed(quiet, true, wrong));
+      Sleep(10);
+    }
 
     std::vector<double> steady;
     const long opened_before = InterfacesOpened();
@@ -198,16 +210,20 @@ int Presence(int interfaces, int rounds) {
     }
     qx::UnloadHidLibraries();
 
+    const Summary t = Summarise(steady_told);
     const Summary s = Summarise(steady), p = Summarise(pulled), a = Summarise(plugged), f = Summarise(searches);
     std::printf("steady state: median %.3f ms (%.3f-%.3f) over %zu checks, %ld interfaces opened\n", s.median, s.low,
                 s.high, steady.size(), opened_steady);
+    std::printf("steady state, told of device changes (as in the program): median %.4f ms (%.4f-%.4f), %d listings\n",
+                t.median, t.low, t.high, told.Listings() - 1);
     std::printf("just after the SwitchUnit was pulled out: median %.2f ms (%.2f-%.2f)\n", p.median, p.low, p.high);
     std::printf("just after it was plugged back in: median %.2f ms (%.2f-%.2f), %ld interfaces opened\n", a.median,
                 a.low, a.high, opened_plugged);
     std::printf("a full search every time (the check without its memory): median %.2f ms (%.2f-%.2f)\n", f.median,
                 f.low, f.high);
-    std::printf("presence check, %d interfaces: steady %.3f ms (%ld opened), just after a change %.2f ms (%ld opened)\n",
-                interfaces, s.median, opened_steady, a.median, opened_plugged);
+    std::printf("presence check, %d interfaces: steady %.3f ms (%ld opened), told of changes %.4f ms, just after a change "
+                "%.2f ms (%ld opened)\n",
+                interfaces, s.median, opened_steady, t.median, a.median, opened_plugged);
     if (wrong) std::printf("bench_probe: a check gave the wrong answer\n");
     status = wrong ? 1 : 0;
   } else {

@@ -1,6 +1,8 @@
 #include "tools/vswitch/virtual_switch.h"
 
 #include <windows.h>
+// (after windows.h)
+#include <dbt.h>
 
 #include <algorithm>
 #include <cmath>
@@ -141,6 +143,11 @@ struct VirtualSwitch::Impl {
   // --- the table --------------------------------------------------------------------------------
 
   void Publish() {
+    WriteTable();
+    TellDeviceChange();
+  }
+
+  void WriteTable() {
     std::lock_guard lock(mutex);
     InterlockedIncrement(&table->sequence);
     MemoryBarrier();
@@ -158,6 +165,13 @@ struct VirtualSwitch::Impl {
     table->count = n;
     MemoryBarrier();
     InterlockedIncrement(&table->sequence);
+  }
+
+  // A machine's device manager tells every top-level window that the device tree changed when a
+  // device comes or goes; programs that follow such news (rather than list the interfaces at
+  // every look) see the simulated plugs the same way. Posted, so it never waits for anyone.
+  static void TellDeviceChange() {
+    PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
   }
 
   // --- pipe instances (server thread) -----------------------------------------------------------
@@ -543,6 +557,7 @@ void VirtualSwitch::Stop() {
   m.table->count = 0;
   m.table->owner_process = 0;
   InterlockedIncrement(&m.table->sequence);
+  Impl::TellDeviceChange();
   UnmapViewOfFile(m.table);
   CloseHandle(m.mapping);
   CloseHandle(m.port);
