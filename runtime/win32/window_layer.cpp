@@ -248,6 +248,12 @@ WindowRecord* FindWindowByRef(int ref) {
 }
 
 bool TranslateWithAccelerators(MSG& msg) {
+  // Only keys can be accelerators. Asking which window is active costs a call to the system's
+  // window manager, which would otherwise come with every timer tick.
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_CHAR &&
+      msg.message != WM_SYSCHAR) {
+    return false;
+  }
   const HWND active = GetActiveWindow();
   WindowRecord* window = active ? FindWindowRecord(active) : nullptr;
   return window && window->accelerators && TranslateAcceleratorW(active, window->accelerators.get(), &msg);
