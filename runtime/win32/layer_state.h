@@ -149,6 +149,16 @@ struct LayerState {
   std::vector<std::pair<int, int>> pending;  // (code, window), oldest first; a few at most
   int suppress_events = 0;                  // > 0 while running a worker's request
   bool has_quiet_widgets = false;
+
+  // How the last combo box came to the closed height asked of it (see SetComboClosedHeight): a
+  // box in the same state, with the same font and the same height asked, ends at the same item
+  // height, so it is set at once instead of stepped towards.
+  struct ComboHeightStep {
+    HFONT font = nullptr;
+    LONG_PTR type = -1;
+    int start_item = 0, start_height = 0, height = 0;
+    int item = 0;  // the item height that gave `height`
+  } combo_height_step;
 };
 
 // The state, creating it on first use. Null before InitWindowLayer succeeded.

@@ -259,19 +259,41 @@ bool ParseWholeNumber(const std::wstring& text, int& value) {
 // `height` in pixels of the window's DPI.
 void SetComboClosedHeight(HWND combo, int height) {
   // The closed box's height follows the item height of its selection field. How the two relate
-  // differs between platform versions, so step the item height until the box is as tall as asked.
+  // differs between platform versions (on some, the item height reported at first is not the one
+  // that gives the box its present height), so step the item height until the box is as tall as
+  // asked. Every step lays the box and its drop list out again, a few milliseconds on some
+  // platforms; the schedule has sixteen boxes alike, so where the last box that started as this
+  // one did ended up is tried first, and the steps go on from there only if that was not right.
   auto closed_height = [combo] {
     RECT rect{};
     GetWindowRect(combo, &rect);
     return static_cast<int>(rect.bottom - rect.top);
   };
+  LayerState* s = Layer();
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
+  const LONG_PTR type = GetWindowLongPtrW(combo, GWL_STYLE) & 0x3;
   int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
   int current = closed_height();
+  if (current == height) return;
+  const LayerState::ComboHeightStep like{font, type, item, current, height, 0};
+  if (s) {
+    const LayerState::ComboHeightStep& last = s->combo_height_step;
+    if (last.font == like.font && last.type == like.type && last.start_item == like.start_item &&
+        last.start_height == like.start_height && last.height == like.height) {
+      SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), last.item);
+      if ((current = closed_height()) == height) return;
+      item = last.item;
+    }
+  }
   for (int attempt = 0; attempt < 4 && current != height; ++attempt) {
     item += height - current;
     if (item < 1) return;
     SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
     current = closed_height();
+  }
+  if (s && current == height) {
+    s->combo_height_step = like;
+    s->combo_height_step.item = item;
   }
 }
 
