@@ -2,7 +2,8 @@
 // and once at start-up.
 #include "device/device_link.h"
 
-#include <windows.h>
+#include <windows.h>  // the class identifier HidInterfaceClass gives
+
 #include "device/hid_access.h"
 #include "model/shown_texts.h"
 #include "model/widget_numbers.h"

@@ -271,7 +271,7 @@ void SetComboClosedHeight(HWND combo, int height) {
   };
   LayerState* s = Layer();
   const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
-  const LONG_PTR type = GetWindowLongPtrW(combo, GWL_STYLE) & 0x3;
+  const LONG_PTR type = GetWindowLongPtrW(combo, GWL_STYLE) & (CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST);
   int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
   int current = closed_height();
   if (current == height) return;
