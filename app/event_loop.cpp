@@ -26,8 +26,7 @@ void OnTrayEvent(Program& program, int click) {
 }
 
 void OnGadgetEvent(Program& program, int widget) {
-  program.last_event_widget = widget;
-  if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(4)) {
+  if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(kOutletCount)) {
     program.device.SendOutletReport();
   } else if (widget >= kFirstScheduleWidget && widget <= kLastScheduleWidget) {
     EditSchedule(widget, program.schedule_table);
@@ -39,7 +38,7 @@ void OnGadgetEvent(Program& program, int widget) {
 // Returns false for "Выход".
 bool OnMenuEvent(Program& program, int item) {
   if (item == kExitItem) return false;
-  if (item >= 1 && item <= 4) {
+  if (item >= 1 && item <= kOutletCount) {
     SetState(OutletCheckBox(item), GetState(OutletCheckBox(item)) == 0 ? 1 : 0);
   } else if (item == kThermometerItem) {
     ShowThermometer();

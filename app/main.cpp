@@ -15,7 +15,7 @@
 
 // What the C++ runtime does with an exception nobody catches. Its default prints the exception's
 // type, demangled, to the standard error stream before it aborts, and the demangler alone would be
-// a sixth of this file. A window program has no standard error stream to print to: it aborts at
+// a sixth of the exe. A window program has no standard error stream to print to: it aborts at
 // once. (Nothing in the program lets an exception escape; this is the last resort.)
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {

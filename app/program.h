@@ -2,12 +2,9 @@
 // The shell's own state for one run of the program. Everything else the program knows lives in
 // the widgets (outlet states, policies, schedule and bands).
 
-#include <array>
-
 #include "automation/automation_hooks.h"
 #include "automation/settings_file.h"
 #include "device/device_link.h"
-#include "runtime/text.h"
 
 namespace qx {
 
@@ -18,13 +15,10 @@ struct Program {
   // a test's.
   DeviceLink& device;
   OutletNames outlet_names;
-  // The on/off marker of each outlet's tray menu item.
-  std::array<FixedText<8>, kOutletCount> state_markers;
   ScheduleTable schedule_table{};
   ThermostatTable thermostat_table{};
   // How the timers' schedule and thermostat reach the report, the menu and the temperature.
   AutomationHooks automation;
-  int last_event_widget = 0;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;
 

@@ -22,7 +22,7 @@ std::string ApplyScheduleRules(const AutomationHooks& hooks) {
   for (int rule = 0; rule < kScheduleRuleCount; ++rule) {
     const std::string rule_text = Concatenate(GetText(ScheduleHourBox(rule)), ":", GetText(ScheduleMinuteBox(rule)));
     if (!TextEquals(rule_text, key)) continue;
-    SetState(OutletCheckBox(rule % 4 + 1), rule < 4 ? 1 : 0);
+    SetState(OutletCheckBox(rule % kOutletCount + 1), rule < kOutletCount ? 1 : 0);
     if (hooks.send_outlet_report) hooks.send_outlet_report();
     if (hooks.refresh_tray_menu) hooks.refresh_tray_menu();
   }

@@ -1,7 +1,5 @@
 #include "automation/settings_file.h"
 
-#include "automation/schedule.h"
-#include "automation/thermostat.h"
 #include "model/widget_numbers.h"
 #include "runtime/preferences.h"
 #include "runtime/win32/widgets.h"

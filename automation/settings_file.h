@@ -6,11 +6,11 @@
 #include <array>
 #include <cstdint>
 
+#include "model/widget_numbers.h"
 #include "runtime/text.h"
 
 namespace qx {
 
-inline constexpr int kOutletCount = 4;
 inline constexpr std::size_t kOutletNameLength = 19;
 
 // An outlet's name: at most 19 characters; every assignment keeps the first 19.
@@ -19,10 +19,14 @@ using OutletName = FixedText<kOutletNameLength>;
 using OutletNames = std::array<OutletName, kOutletCount>;
 
 // The stored values on their way between the file and the widgets: schedule box id (41..56) at
-// ScheduleSlot(id), thermostat widget id (67..82) at ThermostatSlot(id) (model/widget_numbers.h). The loop keeps them up to date with
-// the user's edits; the file itself is written from the widgets.
+// ScheduleSlot(id), thermostat widget id (67..82) at ThermostatSlot(id) (model/widget_numbers.h).
+// The loop keeps them up to date with the user's edits; the file itself is written from the
+// widgets. Their sizes are the stored data's own shape, larger than the widgets need (the spare
+// slots stay zero); the asserts keep every slot a widget can reach inside them.
 using ScheduleTable = std::array<std::int8_t, 65>;
 using ThermostatTable = std::array<std::int8_t, 22>;
+static_assert(ScheduleSlot(kLastScheduleWidget) < std::tuple_size_v<ScheduleTable>);
+static_assert(ThermostatSlot(kLastBandWidget) < std::tuple_size_v<ThermostatTable>);
 
 inline constexpr char kSettingsFileName[] = "Quellarotix.ini";
 

@@ -25,7 +25,7 @@ void SwitchOutlet(const AutomationHooks& hooks, int outlet, int state) {
 void ApplyThermostat(const AutomationHooks& hooks) {
   auto temperature = [&hooks] { return hooks.rounded_temperature ? hooks.rounded_temperature() : 0; };
   const bool missing = hooks.reading_missing && hooks.reading_missing();
-  for (int outlet = 1; outlet <= 4; ++outlet) {
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     if (GetState(ThermostatButton(outlet)) != 1) continue;
     if (missing) {
       SwitchOutlet(hooks, outlet, 0);

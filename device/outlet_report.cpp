@@ -1,5 +1,7 @@
 #include "device/outlet_report.h"
 
+#include <windows.h>
+
 #include "device/hid_access.h"
 #include "model/shown_texts.h"
 #include "model/widget_numbers.h"
@@ -11,13 +13,13 @@ namespace qx {
 namespace {
 
 constexpr char kNoDeviceTitle[] = "USB Quelarotix";
-constexpr int kNoDeviceOptions = 0x10;  // error icon, one OK button
+constexpr int kNoDeviceOptions = MB_ICONERROR | MB_OK;
 
 }  // namespace
 
-std::uint8_t OutletBits(const std::array<int, 4>& states) {
+std::uint8_t OutletBits(const std::array<int, kOutletCount>& states) {
   std::uint8_t bits = 0;
-  for (int outlet = 4; outlet >= 1; --outlet) {
+  for (int outlet = kOutletCount; outlet >= 1; --outlet) {
     bits = static_cast<std::uint8_t>(bits | (states[static_cast<std::size_t>(outlet - 1)] == 1 ? 1 : 0));
     bits = static_cast<std::uint8_t>(bits << 1);
   }
@@ -34,8 +36,10 @@ std::uint8_t OutletBits(const std::array<int, 4>& states) {
 // shows nothing more (the check boxes keep their new states); the next send after it has been
 // closed shows it again.
 void DeviceLink::SendOutletReport() {
-  const std::array<int, 4> states = {GetState(OutletCheckBox(1)), GetState(OutletCheckBox(2)),
-                                     GetState(OutletCheckBox(3)), GetState(OutletCheckBox(4))};
+  std::array<int, kOutletCount> states{};
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
+    states[static_cast<std::size_t>(outlet - 1)] = GetState(OutletCheckBox(outlet));
+  }
   const std::uint8_t report[2] = {0x00, OutletBits(states)};
   if (control_) {
     (void)WriteReport(control_, report, sizeof report);

@@ -36,7 +36,6 @@
 #include <array>
 #include <map>
 
-#include "device/device_link.h"
 #include "device/temperature.h"
 #include "runtime/win32/shell_services.h"
 

@@ -2,13 +2,16 @@
 // The numbers of the program's widgets, status bar and tray icon: the model that the device link,
 // the automation and the windows share. The windows are built with these numbers and everything
 // else finds its widget by them, so each is written down here once. Widgets of both windows share
-// one number space; outlet n (1..4) owns the widgets named after it below.
+// one number space; outlet n (1..kOutletCount) owns the widgets named after it below.
 //
 // Header only, and it includes nothing of ours, so device/, automation/ and app/ can all use it.
 
 #include <cstddef>
 
 namespace qx {
+
+// The SwitchUnit's outlets. Every loop, range and table over "the outlets" runs to this.
+inline constexpr int kOutletCount = 4;
 
 inline constexpr int kStatusBar = 0;
 inline constexpr int kConnectionField = 0;  // status-bar field: connected or not
@@ -44,7 +47,7 @@ constexpr int ExitLabel(int outlet) {
 constexpr int ScheduleLabel(int outlet) {
   return 26 + outlet;
 }
-inline constexpr int kScheduleRuleCount = 8;
+inline constexpr int kScheduleRuleCount = 2 * kOutletCount;  // an on rule and an off rule each
 inline constexpr int kSwitchOnHeading = 39;
 inline constexpr int kSwitchOffHeading = 40;
 constexpr int ScheduleHourBox(int rule) {
@@ -60,10 +63,10 @@ constexpr int SwitchOnMinuteBox(int outlet) {
   return ScheduleMinuteBox(outlet - 1);
 }
 constexpr int SwitchOffHourBox(int outlet) {
-  return ScheduleHourBox(outlet + 3);
+  return ScheduleHourBox(kOutletCount + outlet - 1);
 }
 constexpr int SwitchOffMinuteBox(int outlet) {
-  return ScheduleMinuteBox(outlet + 3);
+  return ScheduleMinuteBox(kOutletCount + outlet - 1);
 }
 // The ":" between an outlet's hour and minute boxes, in the on and the off column.
 constexpr int SwitchOnColon(int outlet) {
@@ -107,12 +110,12 @@ inline constexpr int kTemperatureLabel = 101;
 inline constexpr int kThermometerDisplay = 103;
 
 // Where a schedule widget's and a band widget's stored value sit in their tables (the settings
-// file's ScheduleTable and ThermostatTable).
+// file's ScheduleTable and ThermostatTable): the first box or field has slot 1, slot 0 is never used.
 constexpr std::size_t ScheduleSlot(int widget) {
-  return static_cast<std::size_t>(widget - 40);
+  return static_cast<std::size_t>(widget - (kFirstScheduleWidget - 1));
 }
 constexpr std::size_t ThermostatSlot(int widget) {
-  return static_cast<std::size_t>(widget - 66);
+  return static_cast<std::size_t>(widget - (kFirstBandWidget - 1));
 }
 
 }  // namespace qx

@@ -185,6 +185,9 @@ void HandleTrayNotification(WPARAM wparam, LPARAM lparam);
 void ReAddTrayIcons(HWND owner);
 void SetWorkingEvent(int code, int object, int type, int window);
 void QueueWindowEvent(int code, int window);
+// A Panel page (window_layer.cpp): a child of the tab control that holds that tab's widgets, of the
+// layer's container class so that their messages reach HandleWidgetMessage.
+HWND PageContainerCreate(HWND panel, int x, int y, int width, int height);
 // Offers a message addressed to a container (window or Panel page) to the widget hooks; returns
 // true with `result` set if a hook handled it.
 bool HandleWidgetMessage(HWND container, UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);

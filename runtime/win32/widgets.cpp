@@ -17,12 +17,11 @@
 #include "runtime/platform/text_encoding.h"
 
 namespace qx {
-
-HWND PageContainerCreate(HWND panel, int x, int y, int width, int height);
-
 namespace {
 
 constexpr int kComboListHeight = 350;
+// The style bits that say which of the three kinds of combo box a control is.
+constexpr LONG_PTR kComboTypeMask = CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST;
 
 struct Placement {
   WindowRecord* window = nullptr;
@@ -271,7 +270,7 @@ void SetComboClosedHeight(HWND combo, int height) {
   };
   LayerState* s = Layer();
   const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
-  const LONG_PTR type = GetWindowLongPtrW(combo, GWL_STYLE) & (CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST);
+  const LONG_PTR type = GetWindowLongPtrW(combo, GWL_STYLE) & kComboTypeMask;
   int item = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
   int current = closed_height();
   if (current == height) return;
@@ -685,7 +684,8 @@ std::string GetText(int widget) {
       return NarrowText(TabCaption(control, selected));
     }
     case WidgetKind::kComboBox: {
-      if ((GetWindowLongPtrW(control, GWL_STYLE) & 0x3) == CBS_DROPDOWN) return NarrowText(ControlText(control));
+      const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & kComboTypeMask;
+      if (type == CBS_DROPDOWN) return NarrowText(ControlText(control));
       const LRESULT selected = SendMessageW(control, CB_GETCURSEL, 0, 0);
       if (selected < 0) return {};
       const LRESULT length = SendMessageW(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);

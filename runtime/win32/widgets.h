@@ -16,6 +16,9 @@ namespace qx {
 inline constexpr int kTextCentred = 0x1;
 inline constexpr int kTextRight = 0x2;
 inline constexpr int kTextSunken = 0x20000;
+// A Text ignores this bit (a StringField's read-only one); the temperature label carries it, as a
+// read-only display.
+inline constexpr int kTextInertBit = 0x800;
 inline constexpr int kFieldCentred = 0x1;
 inline constexpr int kFieldReadOnly = 0x800;
 inline constexpr int kFieldNoBorder = 0x20000;
@@ -23,6 +26,8 @@ inline constexpr int kCheckBoxThreeState = 5;
 inline constexpr int kComboEditable = 0x2;
 inline constexpr int kSpinReadOnly = 0x1;
 inline constexpr int kSpinNumeric = 0x2;
+// A SpinField ignores this bit; the switch-on band fields carry it, so passing it changes nothing.
+inline constexpr int kSpinInertBit = 0x2000;
 inline constexpr int kToggleButtonOptions = 0x1103;  // push-like, text left, two-state
 
 // Frame styles.

@@ -537,7 +537,6 @@ int CurrentEventWindow() {
   return s ? s->snapshot.window : -1;
 }
 
-HWND PageContainerCreate(HWND panel, int x, int y, int width, int height);
 HWND PageContainerCreate(HWND panel, int x, int y, int width, int height) {
   LayerState* s = Layer();
   if (!s) return nullptr;

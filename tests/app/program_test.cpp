@@ -230,7 +230,9 @@ TEST_F(ProgramTest, CheckBoxClickSendsTheReport) {
     PostMessageW(ControlOf(main_, OutletCheckBox(outlet)), BM_CLICK, 0, 0);
     RunPosted();
   }
-  EXPECT_EQ(program_->last_event_widget, 3);
+  // Clicked twice, box 3 shows unticked again; box 1 stays ticked.
+  EXPECT_EQ(GetState(OutletCheckBox(3)), 0);
+  EXPECT_EQ(GetState(OutletCheckBox(1)), 1);
   EXPECT_EQ(Reports(3), (std::vector<int>{0x08, 0x0A, 0x02}));
   // The menu learns of it at its next refresh only.
   EXPECT_EQ(Label(1), "1. " + k19 + "   ");
@@ -245,7 +247,7 @@ TEST_F(ProgramTest, ScheduleAndBandEditsReachTheTables) {
   SendMessageW(hour, CB_SETCURSEL, 8, 0);
   PostMessageW(GetParent(hour), WM_COMMAND, MAKEWPARAM(43, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hour));
   RunPosted();
-  EXPECT_EQ(program_->last_event_widget, 43);
+  EXPECT_EQ(GetText(43), "07");
   EXPECT_EQ(program_->schedule_table[3], 8);
   EXPECT_EQ(GetText(44), "00");
   EXPECT_EQ(program_->schedule_table[4], 0);
