@@ -16,6 +16,7 @@ void OnTrayEvent(Program& program, int click) {
   RefreshTrayMenu(program);
   RefreshNameLabels(program);
   if (click == kTrayRightPressed) {
+    ShowLogonMark();
     ShowPopupMenu(kPopupMenu, NativeWindowHandle(kMainWindow));
   } else if (click == kTrayLeftPressed) {
     SetWindowHidden(kMainWindow, 0);
@@ -38,6 +39,11 @@ void OnGadgetEvent(Program& program, int widget) {
 // Returns false for "Выход".
 bool OnMenuEvent(Program& program, int item) {
   if (item == kExitItem) return false;
+  // Nothing of the outlets changes, so no report goes out.
+  if (item == kLogonItem) {
+    ToggleStartAtLogon();
+    return true;
+  }
   if (item >= 1 && item <= kOutletCount) {
     SetState(OutletCheckBox(item), GetState(OutletCheckBox(item)) == 0 ? 1 : 0);
   } else if (item == kThermometerItem) {

@@ -1,6 +1,6 @@
 // Quellarotix: a tray program for the SwitchUnit, a USB switch with four mains outlets and a
 // temperature sensor. It takes no arguments; its only configuration is Quellarotix.ini in the
-// working folder.
+// working folder, or beside the program when the working folder is the system's own.
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "device/hid_access.h"
+#include "runtime/win32/shell_services.h"
 
 // What the C++ runtime does with an exception nobody catches. Its default prints the exception's
 // type, demangled, to the standard error stream before it aborts, and the demangler alone would be
@@ -29,6 +30,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   qx::RestrictDllSearchToSystemFolder();
   // A second start only brings the running instance's window up.
   if (!qx::BecomeOnlyInstance()) ExitProcess(0);
+  // Before the settings are read: started from the Run key, the program's files are beside it.
+  (void)qx::LeaveSystemWorkingFolder();
   // Static, because the sensor thread and the timers use it until the very end of the process.
   static qx::Program program(qx::ProgramDeviceLink());
   UINT exit_code = 1;  // only when not even the main window could be made

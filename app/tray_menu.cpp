@@ -17,7 +17,20 @@ void BuildPopupMenu() {
   AddMenuSeparator();
   AddMenuItem(kThermometerItem, ui::kThermometerItem);
   AddMenuSeparator();
+  AddMenuItem(kLogonItem, ui::kLogonItem);
   AddMenuItem(kExitItem, ui::kExitItem);
+}
+
+void ShowLogonMark() {
+  SetMenuItemChecked(kPopupMenu, kLogonItem, StartsAtLogon(kLogonValueName));
+}
+
+void ToggleStartAtLogon() {
+  // The user answers the mark the menu showed, so that is what is turned over.
+  std::string reason;
+  if (!SetStartAtLogon(kLogonValueName, !IsMenuItemChecked(kPopupMenu, kLogonItem), reason)) {
+    ShowMessageBox(ui::kMainTitle, Concatenate(ui::kLogonNotChanged, "\n", reason), kWarningBox);
+  }
 }
 
 bool AddProgramTrayIcon() {

@@ -9,7 +9,16 @@
 
 namespace qx {
 
+// The name of the program's value in the user's Run key.
+inline constexpr char kLogonValueName[] = "Quellarotix";
+
 void BuildPopupMenu();
+// Ticks item 8 when Windows starts this program file at log-on. It asks the registry, so it runs
+// as the menu opens, not with the label refreshes the timers make.
+void ShowLogonMark();
+// Writes or removes the log-on start, the other way round from the mark the menu showed; a
+// failure is told in a box, with the system's reason.
+void ToggleStartAtLogon();
 // Adds tray icon 1 with the program file's own icon to window 0. Returns false if the shell
 // refused it.
 [[nodiscard]] bool AddProgramTrayIcon();

@@ -30,9 +30,11 @@ inline constexpr char kSwitchOn[] = "\xC2\xEA\xEB\xFE\xF7\xE8\xF2\xFC";
 inline constexpr char kSwitchOff[] = "\xC2\xFB\xEA\xEB\xFE\xF7\xE8\xF2\xFC";
 inline constexpr char kDegrees[] = "\xB0\xD1";
 
-// Popup menu: "Термометр", "Выход".
+// Popup menu: "Термометр", "Выход", "Запускать при входе в Windows".
 inline constexpr char kThermometerItem[] = "\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0";
 inline constexpr char kExitItem[] = "\xC2\xFB\xF5\xEE\xE4";
+inline constexpr char kLogonItem[] =
+    "\xC7\xE0\xEF\xF3\xF1\xEA\xE0\xF2\xFC \xEF\xF0\xE8 \xE2\xF5\xEE\xE4\xE5 \xE2 Windows";
 
 // The on markers of the menu items end in the currency sign "¤".
 inline constexpr char kFirstOutletOn[] = " \xA4";
@@ -45,5 +47,11 @@ inline constexpr char kOutletOff[] = "   ";
 inline constexpr char kSettingsNotSaved[] =
     "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xF1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC "
     "\xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8:";
+
+// The box when start at log-on could not be changed: "Не удалось изменить запуск при входе в
+// Windows:", followed by the system's reason on a line of its own.
+inline constexpr char kLogonNotChanged[] =
+    "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xE8\xE7\xEC\xE5\xED\xE8\xF2\xFC "
+    "\xE7\xE0\xEF\xF3\xF1\xEA \xEF\xF0\xE8 \xE2\xF5\xEE\xE4\xE5 \xE2 Windows:";
 
 }  // namespace qx::ui

@@ -22,5 +22,6 @@ inline constexpr int kThermostatTimer = 3;
 // Popup menu items.
 inline constexpr int kThermometerItem = 5;
 inline constexpr int kExitItem = 6;
+inline constexpr int kLogonItem = 8;  // start at log-on, ticked or not
 
 }  // namespace qx

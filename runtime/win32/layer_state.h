@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -66,7 +67,7 @@ struct WidgetRecord {
   int background_colour = -1;
   UniqueHbrush background_brush;
   int font = kGuiFont;
-  Layout layout;  // ComboBox: height is the closed height
+  Layout layout;       // ComboBox: height is the closed height
   std::wstring shown;  // the control's text, for the kinds whose text the layer follows
   bool quiet = false;  // redrawing stopped while it is filled unseen (widgets.cpp)
   bool three_state = false;
@@ -147,7 +148,7 @@ struct LayerState {
   EventRecord working;
   EventRecord snapshot;
   std::vector<std::pair<int, int>> pending;  // (code, window), oldest first; a few at most
-  int suppress_events = 0;                  // > 0 while running a worker's request
+  int suppress_events = 0;                   // > 0 while running a worker's request
   bool has_quiet_widgets = false;
 
   // How the last combo box came to the closed height asked of it (see SetComboClosedHeight): a
@@ -165,6 +166,12 @@ struct LayerState {
 LayerState* Layer();
 // Initialises the layer on the calling thread if needed; null if the platform refused.
 LayerState* EnsureLayer();
+
+// The running program file's full path as the system gives it (any length, any letters); empty
+// if the system gave none.
+std::wstring ProgramFileWidePath();
+// Whether two paths name one folder or file: letter case and trailing separators aside.
+bool SamePath(std::wstring_view a, std::wstring_view b);
 
 // Puts `procedure` in front of the window's own procedure, which CallInterposedProc then calls.
 // The layer does this to its controls and status bars rather than use the common controls'

@@ -7,9 +7,9 @@
 
 #include <memory>
 
+#include "runtime/platform/text_encoding.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
-#include "runtime/platform/text_encoding.h"
 
 namespace qx {
 
@@ -80,6 +80,19 @@ std::string GetMenuItemLabel(int menu, int item) {
   wchar_t label[512] = {};
   const int length = GetMenuStringW(record->menu.get(), static_cast<UINT>(item), label, 512, MF_BYCOMMAND);
   return length > 0 ? NarrowText(std::wstring_view(label, static_cast<size_t>(length))) : std::string();
+}
+
+void SetMenuItemChecked(int menu, int item, bool checked) {
+  MenuRecord* record = FindMenu(menu);
+  if (!record) return;
+  CheckMenuItem(record->menu.get(), static_cast<UINT>(item), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool IsMenuItemChecked(int menu, int item) {
+  MenuRecord* record = FindMenu(menu);
+  if (!record) return false;
+  const UINT state = GetMenuState(record->menu.get(), static_cast<UINT>(item), MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && (state & MF_CHECKED) != 0;
 }
 
 }  // namespace qx

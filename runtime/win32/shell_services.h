@@ -40,6 +40,10 @@ void ShowPopupMenu(int menu, HWND__* window);
 void SetMenuItemLabel(int menu, int item, const std::string& text);
 // The label of an item; empty if there is no such menu or item.
 [[nodiscard]] std::string GetMenuItemLabel(int menu, int item);
+// Shows or clears the check mark in front of an item.
+void SetMenuItemChecked(int menu, int item, bool checked);
+// Whether the item shows a check mark; false if there is no such menu or item.
+[[nodiscard]] bool IsMenuItemChecked(int menu, int item);
 
 // --- Tray icon ------------------------------------------------------------------------------
 // Puts an icon in the notification area, tied to `window`, which receives its mouse events as
@@ -96,6 +100,22 @@ bool PostToOtherInstance(const std::string& message, const std::string& title, i
 [[nodiscard]] int StartThread(std::function<void(int)> procedure, int parameter);
 // The full path of the running program's file, Windows-1251 (at most 260 characters).
 [[nodiscard]] std::string ProgramFilePath();
+// The Run key and log-on tasks start a program in the system folder, where none of the user's
+// files are and a user may not write. When the working folder is the Windows folder or a system
+// folder (SysWOW64 included), the program file's own folder becomes the working folder, so every
+// file the program names relative to it (the settings file first of all) is the one beside the
+// program. Any other working folder is kept: that is where a user's existing files are. Returns
+// whether the folder was changed.
+bool LeaveSystemWorkingFolder();
+
+// --- Start at log-on ------------------------------------------------------------------------
+// Whether Windows starts this program file when the user logs on: the user's Run value `name`
+// exists, names this program file, and Task Manager has not switched it off.
+[[nodiscard]] bool StartsAtLogon(const std::string& name);
+// Ticking writes the Run value `name` (the program file's full path in quotes) and, where Task
+// Manager had switched that value off, switches it on there; unticking removes the Run value.
+// False when a write failed, with the system's reason (Windows-1251) in `reason`.
+[[nodiscard]] bool SetStartAtLogon(const std::string& name, bool on, std::string& reason);
 // At program end: closes the started threads' handles (without stopping them), removes every tray
 // icon, closes a preference file left open, destroys every window with its widgets and every font.
 // A worker waiting in SetText or SetTrayToolTip is released (its change is dropped), and later

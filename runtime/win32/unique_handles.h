@@ -68,6 +68,10 @@ struct DevNotifyTraits {
   static HDEVNOTIFY Invalid() { return nullptr; }
   static void Release(HDEVNOTIFY h) { UnregisterDeviceNotification(h); }
 };
+struct HkeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Release(HKEY h) { RegCloseKey(h); }
+};
 struct HandleTraits {
   static HANDLE Invalid() { return nullptr; }
   static void Release(HANDLE h) { CloseHandle(h); }
@@ -80,6 +84,7 @@ using UniqueHmenu = UniqueResource<HMENU, HmenuTraits>;
 using UniqueHicon = UniqueResource<HICON, HiconTraits>;
 using UniqueHaccel = UniqueResource<HACCEL, HaccelTraits>;
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
+using UniqueHkey = UniqueResource<HKEY, HkeyTraits>;
 using UniqueDevNotify = UniqueResource<HDEVNOTIFY, DevNotifyTraits>;
 
 }  // namespace qx
