@@ -67,7 +67,7 @@ struct WidgetRecord {
   int background_colour = -1;
   UniqueHbrush background_brush;
   int font = kGuiFont;
-  Layout layout;       // ComboBox: height is the closed height
+  Layout layout;  // ComboBox: height is the closed height
   std::wstring shown;  // the control's text, for the kinds whose text the layer follows
   bool quiet = false;  // redrawing stopped while it is filled unseen (widgets.cpp)
   bool three_state = false;
@@ -148,7 +148,7 @@ struct LayerState {
   EventRecord working;
   EventRecord snapshot;
   std::vector<std::pair<int, int>> pending;  // (code, window), oldest first; a few at most
-  int suppress_events = 0;                   // > 0 while running a worker's request
+  int suppress_events = 0;                  // > 0 while running a worker's request
   bool has_quiet_widgets = false;
 
   // How the last combo box came to the closed height asked of it (see SetComboClosedHeight): a

@@ -112,8 +112,8 @@ bool LeaveSystemWorkingFolder();
 // Whether Windows starts this program file when the user logs on: the user's Run value `name`
 // exists, names this program file, and Task Manager has not switched it off.
 [[nodiscard]] bool StartsAtLogon(const std::string& name);
-// Ticking writes the Run value `name` (the program file's full path in quotes) and, where Task
-// Manager had switched that value off, switches it on there; unticking removes the Run value.
+// With `on`, writes the Run value `name` (the program file's full path in quotes) and, where Task
+// Manager had switched that value off, switches it on there; without, removes the Run value.
 // False when a write failed, with the system's reason (Windows-1251) in `reason`.
 [[nodiscard]] bool SetStartAtLogon(const std::string& name, bool on, std::string& reason);
 // At program end: closes the started threads' handles (without stopping them), removes every tray

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,21 +129,21 @@ class EndToEndTest : public ::testing::Test {
     switch_.reset();
   }
 
-  // Starts the program as Explorer would, in its own folder.
-  PROCESS_INFORMATION Launch(DWORD flags = 0) {
+  // Starts the program as Explorer would: in its own folder, unless another working folder is given.
+  PROCESS_INFORMATION Launch(DWORD flags = 0, const fs::path& working_folder = {}) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring command = L"\"" + (folder_ / "Quellarotix.exe").wstring() + L"\"";
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, folder_.c_str(),
-                               &startup, &process));
+    EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                               (working_folder.empty() ? folder_ : working_folder).c_str(), &startup, &process));
     return process;
   }
 
   // Starts the program; returns once its tray icon is there, with the time that took.
-  double StartProgram() {
+  double StartProgram(const fs::path& working_folder = {}) {
     const auto started = Clock::now();
-    process_ = Launch();
+    process_ = Launch(0, working_folder);
     EXPECT_TRUE(WaitFor([&] { return (main_ = TopLevelWindowOf(process_.dwProcessId, L"USB Quellarotix")) != nullptr; },
                         15000));
     window_ms_ = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
@@ -150,9 +151,9 @@ class EndToEndTest : public ::testing::Test {
     return std::chrono::duration<double, std::milli>(Clock::now() - started).count();
   }
 
-  // Right-clicks the program's icon in the tray, then works its menu with the keyboard: Down
-  // `downs` times (the separators are skipped) and Enter.
-  void ChooseFromTrayMenu(int downs) {
+  // Right-clicks the program's icon in the tray, then works its menu with the keyboard: `key`
+  // (Down from the top, Up from the bottom) `presses` times (the separators are skipped) and Enter.
+  void ChooseFromTrayMenu(int presses, WORD key = VK_DOWN) {
     // Two presses within the double-click time would be a double click, which opens no menu.
     Sleep(GetDoubleClickTime() + 100);
     HWND tray = FindWindowW(nullptr, L"Wine System Tray");
@@ -161,7 +162,7 @@ class EndToEndTest : public ::testing::Test {
     ClientToScreen(tray, &icon);
     SendMouse(icon.x, icon.y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(process_.dwProcessId) != nullptr; }, 5000)) << "menu did not open";
-    for (int i = 0; i < downs; ++i) PressKey(VK_DOWN);
+    for (int i = 0; i < presses; ++i) PressKey(key);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(process_.dwProcessId) == nullptr; }, 5000));
   }
@@ -246,7 +247,7 @@ TEST_F(EndToEndTest, SwitchThroughTheTrayMenuAndExit) {
   ChooseFromTrayMenu(2);  // "2. Pump"
   EXPECT_EQ(Reports(2), (std::vector<int>{0x02, 0x06}));
 
-  ChooseFromTrayMenu(6);  // "Выход"
+  ChooseFromTrayMenu(1, VK_UP);  // "Выход"
   EXPECT_EQ(ExitCode(10000), 0u);
   // The exit policy: only the fan is left on.
   EXPECT_EQ(Reports(3), (std::vector<int>{0x02, 0x06, 0x10}));
@@ -369,7 +370,7 @@ TEST_F(EndToEndTest, SettingsThatCannotBeSavedAreToldWithTheirPath) {
   const HANDLE held =
       CreateFileW((folder_ / "Quellarotix.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  ChooseFromTrayMenu(6);  // "Выход"
+  ChooseFromTrayMenu(1, VK_UP);  // "Выход"
   auto boxes = [&] {
     std::vector<HWND> found;
     HWND box = nullptr;
@@ -402,5 +403,194 @@ TEST_F(EndToEndTest, SettingsThatCannotBeSavedAreToldWithTheirPath) {
   CloseHandle(held);
   EXPECT_EQ(Slurp(folder_ / "Quellarotix.ini"), settings);
 }
+
+// --- Start at log-on ------------------------------------------------------------------------
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+constexpr wchar_t kLogonValue[] = L"Quellarotix";
+
+using Bytes = std::vector<BYTE>;
+
+// A value of the user's key as its bytes; none if it is missing.
+std::optional<Bytes> ReadUserValue(const wchar_t* key, DWORD& type) {
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, key, kLogonValue, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  Bytes bytes(size);
+  if (RegGetValueW(HKEY_CURRENT_USER, key, kLogonValue, RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  bytes.resize(size);
+  return bytes;
+}
+
+void WriteUserValue(const wchar_t* key, DWORD type, const std::optional<Bytes>& bytes) {
+  HKEY handle = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr),
+            ERROR_SUCCESS);
+  if (bytes) {
+    EXPECT_EQ(RegSetValueExW(handle, kLogonValue, 0, type, bytes->data(), static_cast<DWORD>(bytes->size())),
+              ERROR_SUCCESS);
+  } else {
+    RegDeleteValueW(handle, kLogonValue);
+  }
+  RegCloseKey(handle);
+}
+
+// The Run value's command; none if there is no such value (or it is not text).
+std::optional<std::wstring> RunCommand() {
+  DWORD type = 0;
+  const std::optional<Bytes> bytes = ReadUserValue(kRunKey, type);
+  if (!bytes || type != REG_SZ) return std::nullopt;
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes->data()), bytes->size() / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
+void SetRunCommand(const std::optional<std::wstring>& command) {
+  if (!command) return WriteUserValue(kRunKey, REG_SZ, std::nullopt);
+  const auto* first = reinterpret_cast<const BYTE*>(command->c_str());
+  WriteUserValue(kRunKey, REG_SZ, Bytes(first, first + (command->size() + 1) * sizeof(wchar_t)));
+}
+
+std::optional<Bytes> Approval() {
+  DWORD type = 0;
+  return ReadUserValue(kApprovedKey, type);
+}
+
+class LogonStartTest : public EndToEndTest {
+ protected:
+  void SetUp() override {
+    EndToEndTest::SetUp();
+    Forget();
+  }
+  void TearDown() override {
+    EndToEndTest::TearDown();
+    Forget();
+  }
+  static void Forget() {
+    SetRunCommand(std::nullopt);
+    WriteUserValue(kApprovedKey, REG_BINARY, std::nullopt);
+  }
+};
+
+// The item's mark is worked out as the menu opens, and choosing the item turns that mark over;
+// so what each choice below writes shows what the mark was. The registry is changed behind the
+// running program between the openings, as the user would with Task Manager or another copy.
+TEST_F(LogonStartTest, ChoosingTheItemTurnsOverTheMarkTheRegistryGives) {
+  StartProgram();
+  ASSERT_NE(main_, nullptr);
+  ASSERT_EQ(Reports(1), std::vector<int>{0x00});
+  const std::wstring path = (folder_ / "Quellarotix.exe").wstring();
+  const std::wstring ours = L"\"" + path + L"\"";
+  std::wstring shouted = path;
+  CharUpperBuffW(shouted.data(), static_cast<DWORD>(shouted.size()));
+  // Task Manager's records: switched off (with the time of it after the first byte), switched on.
+  const Bytes off = {0x03, 0x00, 0x00, 0x00, 0x5A, 0x1C, 0x7B, 0x33, 0x01, 0xD9, 0x01, 0x00};
+  const Bytes on_again = {0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes on_long_ago = {0x06, 0x00, 0x00, 0x00, 0x5A, 0x1C, 0x7B, 0x33, 0x01, 0xD9, 0x01, 0x00};
+  struct Case {
+    const char* what;
+    std::optional<std::wstring> run;
+    std::optional<Bytes> approval;
+    std::optional<std::wstring> run_after;
+    std::optional<Bytes> approval_after;
+  };
+  const Case cases[] = {
+      {"no value: unticked; ticking writes the quoted full path", std::nullopt, std::nullopt, ours, std::nullopt},
+      {"this program's value: ticked; unticking removes it", ours, std::nullopt, std::nullopt, std::nullopt},
+      {"another copy's value: unticked; ticking names this one", L"\"C:\\Tools\\Quellarotix.exe\"", std::nullopt, ours,
+       std::nullopt},
+      {"switched off in Task Manager: unticked; ticking switches it on there too", ours, off, ours, on_again},
+      {"unquoted, in capitals, approved with the lowest bit clear: ticked", shouted, on_long_ago, std::nullopt,
+       on_long_ago},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetRunCommand(c.run);
+    WriteUserValue(kApprovedKey, REG_BINARY, c.approval);
+    ChooseFromTrayMenu(2, VK_UP);  // the item just above "Выход"
+    EXPECT_TRUE(WaitFor([&] { return RunCommand() == c.run_after && Approval() == c.approval_after; }, 5000));
+    EXPECT_EQ(RunCommand().value_or(L"(none)"), c.run_after.value_or(L"(none)"));
+    EXPECT_EQ(Approval().has_value(), c.approval_after.has_value());
+  }
+  Sleep(500);  // time for a report, had the item sent one
+  EXPECT_EQ(Reports(1), std::vector<int>{0x00}) << "the item switches no outlet and sends no report";
+  ChooseFromTrayMenu(1, VK_UP);  // "Выход"
+  EXPECT_EQ(ExitCode(10000), 0u);
+}
+
+// --- Where the settings are ------------------------------------------------------------------
+
+enum class WorkingFolder { kSystem, kWindows, kOther };
+
+class SettingsFolderTest : public EndToEndTest, public ::testing::WithParamInterface<WorkingFolder> {
+ protected:
+  void TearDown() override {
+    EndToEndTest::TearDown();
+    // Never leave a file of ours in the prefix's system folders.
+    if (GetParam() != WorkingFolder::kOther) fs::remove(working_ / "Quellarotix.ini");
+  }
+
+  fs::path working_;
+};
+
+// Two settings files, one in the working folder and one beside the program, with different
+// start-up outlets: the start-up report shows which was read, the files after exit which was
+// written. Started in the system's own folders (written in letter cases of their own, as a launcher
+// may), the program keeps to the file beside it; from any other folder it keeps to that folder's.
+TEST_P(SettingsFolderTest, ReadsAndSavesTheFileOfTheRightFolder) {
+  wchar_t system_folder[MAX_PATH] = {};
+  switch (GetParam()) {
+    case WorkingFolder::kSystem:
+      ASSERT_GT(GetSystemDirectoryW(system_folder, MAX_PATH), 0u);
+      CharUpperBuffW(system_folder, static_cast<DWORD>(wcslen(system_folder)));
+      working_ = system_folder;
+      break;
+    case WorkingFolder::kWindows:
+      ASSERT_GT(GetWindowsDirectoryW(system_folder, MAX_PATH), 0u);
+      working_ = std::wstring(system_folder) + L"\\";
+      break;
+    case WorkingFolder::kOther:
+      working_ = fs::current_path() / "elsewhere";
+      fs::remove_all(working_);
+      fs::create_directories(working_);
+      break;
+  }
+  const bool beside = GetParam() != WorkingFolder::kOther;
+  const fs::path chosen = (beside ? folder_ : working_) / "Quellarotix.ini";
+  const fs::path ignored = (beside ? working_ : folder_) / "Quellarotix.ini";
+  std::ofstream(chosen, std::ios::binary) << kNamesGroup + "1 = Lamp\r\n2 = Pump\r\n3 = Heater\r\n4 = Fan\r\n" +
+                                                 kStartupGroup + "Lamp = 1\r\n" + kExitGroup + "Fan = 1\r\n";
+  const std::string decoy = kNamesGroup + "1 = A\r\n2 = B\r\n3 = C\r\n4 = D\r\n" + kStartupGroup + "B = 1\r\n";
+  qx::test::Put(ignored, decoy);
+
+  StartProgram(working_);
+  ASSERT_NE(main_, nullptr);
+  EXPECT_EQ(Reports(1), std::vector<int>{0x02}) << "outlet 1 on, as the file of " << chosen.string() << " says";
+  ChooseFromTrayMenu(1, VK_UP);  // "Выход"
+  EXPECT_EQ(ExitCode(10000), 0u);
+  EXPECT_EQ(Slurp(chosen), ExpectedFile("Lamp = 1\r\nPump = 0\r\nHeater = 0\r\nFan = 0\r\n",
+                                        "Lamp = 0\r\nPump = 0\r\nHeater = 0\r\nFan = 1\r\n"));
+  EXPECT_EQ(Slurp(ignored), decoy);
+}
+
+std::string WorkingFolderName(const ::testing::TestParamInfo<WorkingFolder>& info) {
+  switch (info.param) {
+    case WorkingFolder::kSystem:
+      return "InTheSystemFolder";
+    case WorkingFolder::kWindows:
+      return "InTheWindowsFolder";
+    case WorkingFolder::kOther:
+      break;
+  }
+  return "InAnotherFolder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, SettingsFolderTest,
+                         ::testing::Values(WorkingFolder::kSystem, WorkingFolder::kWindows, WorkingFolder::kOther),
+                         WorkingFolderName);
 
 }  // namespace
