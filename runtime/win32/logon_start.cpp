@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "runtime/platform/text_encoding.h"
