@@ -55,11 +55,11 @@ class HistoryWriter {
   const bool program_writer_;
   mutable Lock lock_;
   Condition changed_;
-  std::deque<MinuteRecord> queue_;  // guarded by lock_
-  bool stop_ = false;               // guarded by lock_
-  bool busy_ = false;               // guarded by lock_: a record is being written
-  std::string problem_;             // guarded by lock_
-  std::uint64_t lines_written_ = 0; // guarded by lock_
+  std::deque<MinuteRecord> queue_;   // guarded by lock_
+  bool stop_ = false;                // guarded by lock_
+  bool busy_ = false;                // guarded by lock_: a record is being written
+  std::string problem_;              // guarded by lock_
+  std::uint64_t lines_written_ = 0;  // guarded by lock_
   // Touched by Run's thread only.
   HistoryMonth last_month_{};
 };
