@@ -2,6 +2,9 @@
 // The shell's own state for one run of the program. Everything else the program knows lives in
 // the widgets (outlet states, policies, schedule and bands).
 
+#include <memory>
+
+#include "app/history_recording.h"
 #include "automation/automation_hooks.h"
 #include "automation/settings_file.h"
 #include "device/device_link.h"
@@ -19,6 +22,8 @@ struct Program {
   ThermostatTable thermostat_table{};
   // How the timers' schedule and thermostat reach the report, the menu and the temperature.
   AutomationHooks automation;
+  // The temperature history of this run, from start-up on.
+  std::unique_ptr<HistoryRecording> history;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;
 

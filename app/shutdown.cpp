@@ -18,6 +18,11 @@ void ReleaseRuntime() {
   ShutdownWindowLayer();
 }
 
+// The minute under way ends with the run, the outlets as the exit policy left them.
+void FinishHistory(Program& program) {
+  if (program.history) program.history->Finish(program.device);
+}
+
 }  // namespace
 
 void ApplyExitPolicy(DeviceLink& device) {
@@ -31,6 +36,7 @@ int ShutDownProgram(Program& program) {
   program.shutting_down = true;
   ApplyExitPolicy(program.device);
   StopPresenceTimer();
+  FinishHistory(program);
   // From the fields, not the menu's padded copies, so no "_" reaches the file.
   TakeNamesFromFields(program);
   if (!SaveSettings(program.outlet_names)) {
@@ -53,6 +59,7 @@ int ShutDownForSessionEnd(Program& program) {
   TakeNamesFromFields(program);
   (void)SaveSettings(program.outlet_names);  // untold, as above
   if (exit_report_pending) ApplyExitPolicy(program.device);
+  FinishHistory(program);
   ReleaseRuntime();
   return 0;
 }

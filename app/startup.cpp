@@ -25,6 +25,7 @@ void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_timed_program && g_timed_program->history) g_timed_program->history->Tick(g_timed_program->device);
   if (g_timed_program && !g_rules_stopped) ApplyScheduleRules(g_timed_program->automation);
 }
 
@@ -94,6 +95,9 @@ bool StartProgram(Program& program) {
   // Without its status bar the program still works; the texts meant for it then go nowhere.
   (void)NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
   for (int field = 0; field < 3; ++field) AddStatusField(118);
+  // The history takes the sensor's readings from its first one; its writer has a thread of its own.
+  program.history = std::make_unique<HistoryRecording>(HistoryFolder());
+  program.history->Start(program.device);
   // The sensor reader's thread, started through the window layer; it runs until the process ends.
   // Without it the program still switches, it only shows no temperature.
   (void)program.device.sensor().Start();

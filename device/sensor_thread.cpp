@@ -123,6 +123,11 @@ void SensorReader::Detach() {
   SetEvent(wake_.get());
 }
 
+void SensorReader::SetAcceptedReadingSink(AcceptedReading sink) {
+  std::lock_guard lock(sink_lock_);
+  accepted_sink_ = std::move(sink);
+}
+
 void* SensorReader::TakeRequest() {
   if (request_.load() == nullptr) return nullptr;
   // The nudge that came with the request is taken with it (before it, so that a request posted
@@ -187,7 +192,11 @@ void SensorReader::Run() {
       if (reading && request_.load() == nullptr && !stop_.load()) {
         if (display_) display_(reading->text);
         rounded_.store(reading->rounded);
-        if (count == kReportLength) accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
+        if (count == kReportLength) {
+          accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
+          std::lock_guard lock(sink_lock_);
+          if (accepted_sink_) accepted_sink_(TemperatureCount(report[1], report[2]));
+        }
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }

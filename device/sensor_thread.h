@@ -23,6 +23,10 @@ class SensorReader {
   // reader's thread when a reading's display overlapped such a request (see sensor_thread.cpp).
   using Withdrawn = std::function<void()>;
 
+  // Takes each newly read, accepted reading, in sixteenths of a degree; called on the reader's
+  // thread. A reading shown again after a failed or short read is not passed on.
+  using AcceptedReading = std::function<void(std::int16_t sixteenths)>;
+
   explicit SensorReader(Display display, Withdrawn withdrawn = {});
   ~SensorReader();
   SensorReader(const SensorReader&) = delete;
@@ -48,6 +52,9 @@ class SensorReader {
   // GetTickCount64 when the last full report was read and accepted; 0 before the first. The last
   // reading shown again after a failed or short read does not count: it measured nothing new.
   std::uint64_t LastAcceptedTick() const { return accepted_tick_.load(); }
+  // Where newly accepted readings go from now on (the temperature history); empty for nowhere.
+  void SetAcceptedReadingSink(AcceptedReading sink);
+
   // Whether the reader's thread holds a device handle now.
   bool HoldsHandle() const { return holds_handle_.load(); }
   // Passes run so far.
@@ -71,6 +78,8 @@ class SensorReader {
   std::atomic<int> rounded_{0};
   std::atomic<std::uint64_t> accepted_tick_{0};
   std::atomic<std::int64_t> passes_{0};
+  Lock sink_lock_;
+  AcceptedReading accepted_sink_;  // guarded by sink_lock_
   Lock thread_lock_;
   UniqueHandle thread_;   // the running Run()'s thread, for Stop(); guarded by thread_lock_
   bool started_ = false;  // guarded by thread_lock_

@@ -64,6 +64,10 @@ class MinuteAccumulator {
   // The first call only starts a minute.
   std::vector<MinuteRecord> Advance(const ClockSample& now, const std::function<MinuteEndState()>& state);
 
+  // Whether `local` lies in the minute under way: the tick's cheap test, which needs no offset
+  // and asks for no state. A change of offset always changes the minute's label as well.
+  [[nodiscard]] bool IsMinuteUnderWay(DateValue local) const { return started_ && MinuteOf(local) == minute_; }
+
   // The minute under way, with what it has (at exit); nothing when no minute was started. The
   // accumulator then starts afresh.
   std::optional<MinuteRecord> Finish(const MinuteEndState& state);

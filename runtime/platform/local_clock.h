@@ -7,4 +7,8 @@ namespace qx {
 
 LocalClockReading SystemLocalClock();
 
+// How far the local clock is ahead of UTC now, in minutes (+180 for Moscow), daylight saving
+// included.
+int SystemUtcOffsetMinutes();
+
 }  // namespace qx

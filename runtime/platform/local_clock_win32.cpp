@@ -12,4 +12,13 @@ LocalClockReading SystemLocalClock() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+int SystemUtcOffsetMinutes() {
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD which = GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias;  // UTC = local + bias
+  if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+  if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+  return static_cast<int>(-bias);
+}
+
 }  // namespace qx
