@@ -74,6 +74,7 @@ void HistoryRecording::SetFinishedMinuteListener(std::function<void(const Minute
 }
 
 void HistoryRecording::Hand(const MinuteRecord& record) {
+  ++minutes_ended_;
   if (listener_) listener_(record);
   if (writer_) writer_->Append(record);
 }

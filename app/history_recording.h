@@ -39,6 +39,8 @@ class HistoryRecording {
   void SetFinishedMinuteListener(std::function<void(const MinuteRecord&)> listener);
 
   HistoryWriter& writer() { return *writer_; }
+  // Minutes ended so far in this run, written or not.
+  [[nodiscard]] std::uint64_t MinutesEnded() const { return minutes_ended_; }
 
  private:
   MinuteEndState EndState(DeviceLink& device) const;
@@ -50,6 +52,7 @@ class HistoryRecording {
   std::unique_ptr<HistoryWriter> writer_;
   UniqueHandle writer_thread_;
   bool finished_ = false;
+  std::uint64_t minutes_ended_ = 0;
   std::function<void(const MinuteRecord&)> listener_;
 };
 
