@@ -104,10 +104,10 @@ TEST_F(HistoryRecordingTest, WritesTheMinutesItsReadingsAndSwitchingsMade) {
   ShutDown();
 
   const std::string zone = Zone();
-  EXPECT_EQ(MonthFile(), std::string(kHistoryHeader) + "\r\n" +
-                             "2026-12-08T14:05" + zone + ",21.0,21.92,23.3,3,1,0,0,1,1\r\n" +
-                             "2026-12-08T14:06" + zone + ",23.0,23.00,23.0,1,1,0,1,0,0\r\n" +
-                             "2026-12-08T14:07" + zone + ",22.5,22.50,22.5,1,0,0,0,0,1\r\n");
+  EXPECT_EQ(MonthFile(), std::string(kHistoryHeader) + "\r\n" + "2026-12-08T14:05" + zone +
+                             ",21.0,21.92,23.3,3,1,0,0,1,1\r\n" + "2026-12-08T14:06" + zone +
+                             ",23.0,23.00,23.0,1,1,0,1,0,0\r\n" + "2026-12-08T14:07" + zone +
+                             ",22.5,22.50,22.5,1,0,0,0,0,1\r\n");
   EXPECT_EQ(HistoryWriteProblem(), "");
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "history/history_writer.h"
+#include "history/minute_record.h"
 #include "tests/support/desktop_support.h"
 #include "tests/support/settings_groups.h"
 #include "tools/vswitch/virtual_switch.h"
@@ -26,17 +30,19 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-using qx::test::kNamesGroup;
-using qx::test::kStartupGroup;
 using qx::test::kExitGroup;
+using qx::test::kNamesGroup;
 using qx::test::kScheduleGroup;
+using qx::test::kStartupGroup;
 using qx::test::kThermostatGroup;
 
 using qx::test::Slurp;
 using qx::test::ThisProgramFolder;
 using qx::test::TopLevelWindowOf;
 
-fs::path BuiltProgram() { return qx::test::BuiltProgramAt(QX_PROGRAM_PATH); }
+fs::path BuiltProgram() {
+  return qx::test::BuiltProgramAt(QX_PROGRAM_PATH);
+}
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -200,6 +206,29 @@ class EndToEndTest : public ::testing::Test {
     return bytes;
   }
 
+  // The history the run left: each month file's lines after its header, oldest month first. A
+  // line that does not read as a record is kept as "?" so the test sees it.
+  std::vector<qx::MinuteRecord> HistoryRecords() const {
+    std::vector<fs::path> months;
+    for (const auto& entry : fs::directory_iterator(folder_ / qx::kHistoryFolderName)) months.push_back(entry.path());
+    std::sort(months.begin(), months.end());
+    std::vector<qx::MinuteRecord> records;
+    for (const fs::path& month : months) {
+      const std::string text = Slurp(month);
+      EXPECT_EQ(text.rfind(std::string(qx::kHistoryHeader) + "\r\n", 0), 0u) << month;
+      std::size_t at = text.find('\n') + 1;
+      while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end + 1 - at);
+        const auto record = qx::ParseMinuteLine(line);
+        EXPECT_TRUE(record && line.size() > 2 && line.substr(line.size() - 2) == "\r\n") << line;
+        if (record) records.push_back(*record);
+        at += line.size();
+      }
+    }
+    return records;
+  }
+
   DWORD ExitCode(int timeout_ms) {
     if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) return 0xDEAD;
     DWORD code = 0xDEAD;
@@ -255,6 +284,12 @@ TEST_F(EndToEndTest, SwitchThroughTheTrayMenuAndExit) {
                                                              "Lamp = 0\r\nPump = 0\r\nHeater = 0\r\nFan = 1\r\n"));
   EXPECT_FALSE(fs::exists(ended_save));
   EXPECT_TRUE(fs::exists(running_save));
+  // The history beside the settings: the minute under way at exit is written, the outlets as the
+  // exit policy left them, the SwitchUnit there.
+  const auto records = HistoryRecords();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().outlets, (std::array<bool, 4>{false, false, false, true}));
+  EXPECT_TRUE(records.back().device);
   CloseHandle(ended.hThread);
   CloseHandle(ended.hProcess);
 }
@@ -275,6 +310,10 @@ TEST_F(EndToEndTest, EndOfSessionRunsTheShutdown) {
   EXPECT_EQ(Reports(2), (std::vector<int>{0x00, 0x0A}));
   EXPECT_EQ(Slurp(folder_ / "Quellarotix.ini"), ExpectedFile("Lamp = 0\r\nPump = 0\r\nHeater = 0\r\nFan = 0\r\n",
                                                              "Lamp = 1\r\nPump = 0\r\nHeater = 1\r\nFan = 0\r\n"));
+  // The session's end writes the minute under way too.
+  const auto records = HistoryRecords();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().outlets, (std::array<bool, 4>{true, false, true, false}));
 }
 
 // The program started again while it runs, as a user does who saw nothing happen: the second
