@@ -30,19 +30,17 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-using qx::test::kExitGroup;
 using qx::test::kNamesGroup;
-using qx::test::kScheduleGroup;
 using qx::test::kStartupGroup;
+using qx::test::kExitGroup;
+using qx::test::kScheduleGroup;
 using qx::test::kThermostatGroup;
 
 using qx::test::Slurp;
 using qx::test::ThisProgramFolder;
 using qx::test::TopLevelWindowOf;
 
-fs::path BuiltProgram() {
-  return qx::test::BuiltProgramAt(QX_PROGRAM_PATH);
-}
+fs::path BuiltProgram() { return qx::test::BuiltProgramAt(QX_PROGRAM_PATH); }
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -206,8 +204,8 @@ class EndToEndTest : public ::testing::Test {
     return bytes;
   }
 
-  // The history the run left: each month file's lines after its header, oldest month first. A
-  // line that does not read as a record is kept as "?" so the test sees it.
+  // The records of the history the run left, oldest month first; every file must start with the
+  // header and every line after it must be a whole record.
   std::vector<qx::MinuteRecord> HistoryRecords() const {
     std::vector<fs::path> months;
     for (const auto& entry : fs::directory_iterator(folder_ / qx::kHistoryFolderName)) months.push_back(entry.path());
