@@ -20,11 +20,12 @@
 #include <string_view>
 #include <vector>
 
+#include "model/widget_numbers.h"
 #include "runtime/date_text.h"
 
 namespace qx {
 
-inline constexpr int kHistoryOutletCount = 4;
+inline constexpr int kHistoryOutletCount = kOutletCount;
 
 struct MinuteRecord {
   DateValue start = 0;         // local wall clock at the minute's start (seconds are 0)
