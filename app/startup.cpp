@@ -95,12 +95,13 @@ bool StartProgram(Program& program) {
   // Without its status bar the program still works; the texts meant for it then go nowhere.
   (void)NewStatusBar(kStatusBar, NativeWindowHandle(kMainWindow));
   for (int field = 0; field < 3; ++field) AddStatusField(118);
-  // The history takes the sensor's readings from its first one; its writer has a thread of its own.
-  program.history = std::make_unique<HistoryRecording>(HistoryFolder());
-  program.history->Start(program.device);
   // The sensor reader's thread, started through the window layer; it runs until the process ends.
   // Without it the program still switches, it only shows no temperature.
   (void)program.device.sensor().Start();
+  // The history takes the sensor's readings from its first one (the reader has no device before
+  // the first presence check below); its writer has a thread of its own.
+  program.history = std::make_unique<HistoryRecording>(HistoryFolder());
+  program.history->Start(program.device);
   StartTimers(program);
   // Now the policy boxes and the outlets chosen for start-up are ticked.
   LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);
