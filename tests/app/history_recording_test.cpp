@@ -86,7 +86,8 @@ TEST_F(HistoryRecordingTest, WritesTheMinutesItsReadingsAndSwitchingsMade) {
   SendReport();
   ASSERT_TRUE(switch_->SetRawReport(0, {0x00, 0x40}));
   SendReport();
-  ASSERT_TRUE(RunUntil([] { return GetText(kTemperatureDisplay) == "4.0 \xB0" "C"; }));
+  const std::string shown_again = std::string("4.0 \xB0") + "C";
+  ASSERT_TRUE(RunUntil([&] { return GetText(kTemperatureDisplay) == shown_again; }));
   SendAccepted(368);  // 23.0
   Click(4);
   Click(3);
