@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
+#include "app/console_commands.h"
 #include "app/end_session.h"
 #include "app/event_loop.h"
 #include "app/shutdown.h"
@@ -13,16 +12,6 @@
 #include "app/startup.h"
 #include "device/hid_access.h"
 #include "runtime/win32/shell_services.h"
-
-// What the C++ runtime does with an exception nobody catches. Its default prints the exception's
-// type, demangled, to the standard error stream before it aborts, and the demangler alone would be
-// a sixth of the exe. A window program has no standard error stream to print to: it aborts at
-// once. (Nothing in the program lets an exception escape; this is the last resort.)
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-  std::abort();
-}
-}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a DLL at run time: no DLL of ours or the system's comes from the
@@ -38,8 +27,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (qx::StartProgram(program)) {
     // Without the watch the program still runs; it then only misses the session-end save.
     (void)qx::WatchForSessionEnd(program);
+    // Without the console channel the program still runs; scripts then cannot reach it.
+    (void)qx::StartConsoleChannel(program);
     qx::RunEventLoop(program);
-    exit_code = static_cast<UINT>(qx::ShutDownProgram(program));
+    exit_code = static_cast<UINT>(qx::EndRequestedByScript() ? qx::ShutDownOnRequest(program)
+                                                             : qx::ShutDownProgram(program));
   }
   // Ends the sensor thread too, which may be blocked in a read at this moment.
   ExitProcess(exit_code);

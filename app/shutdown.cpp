@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/ui_texts.h"
 #include "app/widget_ids.h"
+#include "control/pipe_server.h"
 #include "device/hid_access.h"
 #include "runtime/win32/shell_services.h"
 #include "runtime/win32/widgets.h"
@@ -12,6 +13,8 @@ namespace qx {
 namespace {
 
 void ReleaseRuntime() {
+  // First, while the process still runs: a script's `quit` gets its answer.
+  StopControlServer();
   UnloadHidLibraries();
   // Also removes the tray icon and destroys both windows and the fonts; the sensor thread is
   // left running and ends with the process.
@@ -23,12 +26,36 @@ void FinishHistory(Program& program) {
   if (program.history) program.history->Finish(program.device);
 }
 
-}  // namespace
-
-void ApplyExitPolicy(DeviceLink& device) {
+void SetExitStates() {
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     SetState(OutletCheckBox(outlet), GetState(ExitBox(outlet)) == 0 ? 0 : 1);
   }
+}
+
+// A failed save goes untold here: nobody may be there to answer a box.
+int ShutDownUntold(Program& program, bool report_quietly) {
+  // Already shutting down means the exit report's message box is open (nothing else there
+  // waits); the report is not sent again, the settings are saved all the same.
+  const bool exit_report_pending = !program.shutting_down;
+  program.shutting_down = true;
+  StopPresenceTimer();
+  TakeNamesFromFields(program);
+  (void)SaveSettings(program.outlet_names);  // untold, as above
+  if (exit_report_pending && report_quietly) {
+    SetExitStates();
+    (void)program.device.SendOutletReportQuietly();
+  } else if (exit_report_pending) {
+    ApplyExitPolicy(program.device);
+  }
+  FinishHistory(program);
+  ReleaseRuntime();
+  return 0;
+}
+
+}  // namespace
+
+void ApplyExitPolicy(DeviceLink& device) {
+  SetExitStates();
   device.SendOutletReport();
 }
 
@@ -49,19 +76,12 @@ int ShutDownProgram(Program& program) {
   return 0;
 }
 
-// A failed save goes untold here: the session is ending and nobody could answer a box.
 int ShutDownForSessionEnd(Program& program) {
-  // Already shutting down means the exit report's message box is open (nothing else there
-  // waits); the report is not sent again, the settings are saved all the same.
-  const bool exit_report_pending = !program.shutting_down;
-  program.shutting_down = true;
-  StopPresenceTimer();
-  TakeNamesFromFields(program);
-  (void)SaveSettings(program.outlet_names);  // untold, as above
-  if (exit_report_pending) ApplyExitPolicy(program.device);
-  FinishHistory(program);
-  ReleaseRuntime();
-  return 0;
+  return ShutDownUntold(program, false);
+}
+
+int ShutDownOnRequest(Program& program) {
+  return ShutDownUntold(program, true);
 }
 
 }  // namespace qx

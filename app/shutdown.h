@@ -18,4 +18,8 @@ int ShutDownProgram(Program& program);
 // The settings file is the same either way: the exit policy touches only check boxes 1-4.
 int ShutDownForSessionEnd(Program& program);
 
+// The same for a script's `quit`: no box of any kind, not even for a missing device (the exit
+// report is then not sent), as nobody may be at the desktop.
+int ShutDownOnRequest(Program& program);
+
 }  // namespace qx

@@ -47,6 +47,9 @@ class DeviceLink {
   // Sends the four outlet check boxes (widgets 1-4) as one report, or tells the user that there
   // is no device -- with at most one such box open at a time.
   void SendOutletReport();
+  // The same report where nobody may be there to close a box: without a device it sends nothing,
+  // shows nothing and returns false.
+  bool SendOutletReportQuietly();
 
   SensorReader& sensor() { return sensor_; }
   [[nodiscard]] int RoundedTemperature() const { return sensor_.RoundedTemperature(); }

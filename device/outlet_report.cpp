@@ -36,19 +36,22 @@ std::uint8_t OutletBits(const std::array<int, kOutletCount>& states) {
 // shows nothing more (the check boxes keep their new states); the next send after it has been
 // closed shows it again.
 void DeviceLink::SendOutletReport() {
+  if (SendOutletReportQuietly()) return;
+  if (no_device_box_open_) return;
+  no_device_box_open_ = true;
+  ShowMessageBox(kNoDeviceTitle, ui::kDeviceUnplugged, kNoDeviceOptions);
+  no_device_box_open_ = false;
+}
+
+bool DeviceLink::SendOutletReportQuietly() {
+  if (!control_) return false;
   std::array<int, kOutletCount> states{};
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     states[static_cast<std::size_t>(outlet - 1)] = GetState(OutletCheckBox(outlet));
   }
   const std::uint8_t report[2] = {0x00, OutletBits(states)};
-  if (control_) {
-    (void)WriteReport(control_, report, sizeof report);
-    return;
-  }
-  if (no_device_box_open_) return;
-  no_device_box_open_ = true;
-  ShowMessageBox(kNoDeviceTitle, ui::kDeviceUnplugged, kNoDeviceOptions);
-  no_device_box_open_ = false;
+  (void)WriteReport(control_, report, sizeof report);
+  return true;
 }
 
 }  // namespace qx

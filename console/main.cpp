@@ -1,0 +1,201 @@
+// Quellarotix.com: the console companion. A console looks for "Quellarotix" as .com before .exe,
+// so typing the program's name with a command runs this, which hands the command to the running
+// program over its pipe, prints the answer and ends with an exit code a script can test. It never
+// opens the device: that belongs to the running program, whose rules act on it.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ui_texts.h"
+#include "control/pipe_name.h"
+#include "control/reply.h"
+#include "control/request.h"
+#include "runtime/win32/layer_state.h"
+#include "runtime/win32/unique_handles.h"
+
+namespace qx {
+namespace {
+
+constexpr DWORD kAnswerWaitMs = 5000;
+
+constexpr char kUsage[] =
+    "Usage: Quellarotix [command]\n"
+    "\n"
+    "Commands (letter case does not matter; N is an outlet number 1-4, several may follow):\n"
+    "  status           the device, the temperature and each outlet as the window shows them\n"
+    "  status --json    the same and the outlets' rules as one JSON object (UTF-8)\n"
+    "  on N...          switch outlets on, as the tray menu does\n"
+    "  off N...         switch outlets off\n"
+    "  toggle N...      switch outlets over\n"
+    "  temperature      the temperature as a bare number, e.g. 23.5\n"
+    "  show             open the main window\n"
+    "  quit             end Quellarotix as at the end of a Windows session (no box is shown)\n"
+    "  --help, --version\n"
+    "Without a command, Quellarotix starts (or its window is shown, if it runs already).\n"
+    "\n"
+    "A time-of-day or thermostat rule may switch an outlet again at its next tick, as after a\n"
+    "click in the tray menu.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  done\n"
+    "  2  the request is wrong (unknown command, an outlet number outside 1-4)\n"
+    "  3  Quellarotix is not running\n"
+    "  4  no SwitchUnit connected (for temperature: no current reading)\n"
+    "  5  no answer within 5 s\n";
+
+// Text to a console goes in UTF-16 through the console itself, so it shows in any code page;
+// redirected to a file or a pipe, it is written as the UTF-8 it is.
+void Write(DWORD which, std::string_view utf8) {
+  const HANDLE out = GetStdHandle(which);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || utf8.empty()) return;
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(out, &mode)) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+int Fail(int code, std::string_view message) {
+  Write(STD_ERROR_HANDLE, message);
+  if (code == kExitBadRequest) Write(STD_ERROR_HANDLE, std::string("\n") + kUsage);
+  return code;
+}
+
+std::string Utf8(const wchar_t* wide) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string text(static_cast<std::size_t>(length - 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+  return text;
+}
+
+HWND FindProgramMainWindow() {
+  const std::string_view title = ui::kMainTitle;  // plain ASCII: widened byte by byte
+  return FindWindowW(kLayerWindowClass, std::wstring(title.begin(), title.end()).c_str());
+}
+
+// Typed with no command: Quellarotix.exe beside us is started. If one runs already, that start
+// only shows the running one's window, as any second start does.
+int StartProgram() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length < 4 || length >= MAX_PATH) return Fail(kExitNotRunning, "cannot find Quellarotix.exe\n");
+  std::wstring program(path, length - 4);
+  program += L".exe";
+  std::wstring command = L"\"" + program + L"\"";
+  const std::wstring folder = program.substr(0, program.find_last_of(L'\\') + 1);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    return Fail(kExitNotRunning, "cannot start Quellarotix.exe\n");
+  }
+  // The new process may bring its window (or the running one's) to the front.
+  AllowSetForegroundWindow(process.dwProcessId);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return kExitDone;
+}
+
+// The pipe, once its server has been shown to be the running Quellarotix; else the exit code.
+int Connect(UniqueHandle& pipe) {
+  const HWND window = FindProgramMainWindow();
+  if (!window) return Fail(kExitNotRunning, "Quellarotix is not running\n");
+  const std::wstring name = ControlPipeName();
+  const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
+  for (;;) {
+    // Identification only: the server may learn who we are, but cannot act as us.
+    const HANDLE handle =
+        CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      pipe.reset(handle);
+      break;
+    }
+    if (GetLastError() != ERROR_PIPE_BUSY) return Fail(kExitNotRunning, "Quellarotix does not take commands\n");
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+    (void)WaitNamedPipeW(name.c_str(), static_cast<DWORD>(deadline - now));
+  }
+  ULONG server = 0;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (!GetNamedPipeServerProcessId(pipe.get(), &server) || server != owner) {
+    return Fail(kExitNotRunning, "the pipe is not served by the running Quellarotix; nothing was sent\n");
+  }
+  // A `show` brings the program's window to the front.
+  AllowSetForegroundWindow(owner);
+  return kExitDone;
+}
+
+// One overlapped transfer that must be over by `deadline`.
+bool Transfer(HANDLE pipe, HANDLE event, bool write, void* buffer, DWORD size, DWORD& done, ULONGLONG deadline) {
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = event;
+  done = 0;
+  const BOOL finished = write ? WriteFile(pipe, buffer, size, nullptr, &overlapped)
+                              : ReadFile(pipe, buffer, size, nullptr, &overlapped);
+  if (!finished && GetLastError() != ERROR_IO_PENDING) return false;
+  if (!finished) {
+    const ULONGLONG now = GetTickCount64();
+    if (WaitForSingleObject(event, now >= deadline ? 0 : static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0) {
+      CancelIo(pipe);
+      (void)GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+      return false;
+    }
+  }
+  return GetOverlappedResult(pipe, &overlapped, &done, FALSE) && done > 0;
+}
+
+int Run(const std::vector<std::string>& words) {
+  std::vector<std::string_view> views(words.begin(), words.end());
+  if (views.size() == 1 && (views[0] == "--help" || views[0] == "-h" || views[0] == "/?")) {
+    Write(STD_OUTPUT_HANDLE, kUsage);
+    return kExitDone;
+  }
+  if (views.size() == 1 && views[0] == "--version") {
+    Write(STD_OUTPUT_HANDLE, "Quellarotix " QX_VERSION "\n");
+    return kExitDone;
+  }
+  const ParsedRequest parsed = ParseCommand(views);
+  if (!parsed.request) return Fail(kExitBadRequest, parsed.error + "\n");
+
+  UniqueHandle pipe;
+  if (const int code = Connect(pipe); code != kExitDone) return code;
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
+  std::string line = RequestLine(words);
+  DWORD done = 0;
+  if (!event || !Transfer(pipe.get(), event.get(), true, line.data(), static_cast<DWORD>(line.size()), done, deadline)) {
+    return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+  }
+  std::string answer;
+  char buffer[4096];
+  std::optional<Reply> reply;
+  while (!reply && Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, done, deadline)) {
+    answer.append(buffer, done);
+    reply = ParseReply(answer);
+  }
+  if (!reply) return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+  if (reply->status != kExitDone) return Fail(reply->status, reply->body);
+  Write(STD_OUTPUT_HANDLE, reply->body);
+  return kExitDone;
+}
+
+}  // namespace
+}  // namespace qx
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc <= 1) return qx::StartProgram();
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) words.push_back(qx::Utf8(argv[i]));
+  return qx::Run(words);
+}

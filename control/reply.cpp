@@ -1,0 +1,167 @@
+#include "control/reply.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "control/request.h"
+#include "runtime/text.h"
+
+namespace qx {
+namespace {
+
+// U+0080..U+00BF's places in Windows-1251; from 0xC0 on the letters follow U+0410 in order.
+constexpr std::uint16_t kHighHalf[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// "вкл" and "выкл", in the program's Windows-1251.
+constexpr char kOnWord[] = "\xE2\xEA\xEB";
+constexpr char kOffWord[] = "\xE2\xFB\xEA\xEB";
+
+const char* Bool(bool value) {
+  return value ? "true" : "false";
+}
+
+std::string TimeOrNull(const std::string& time) {
+  return time.empty() ? "null" : JsonString(time);
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(std::string_view cp1251) {
+  std::string out;
+  out.reserve(cp1251.size() * 2);
+  for (char c : cp1251) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else if (byte < 0xC0) {
+      AppendUtf8(out, kHighHalf[byte - 0x80]);
+    } else {
+      AppendUtf8(out, 0x0410u + (byte - 0xC0u));
+    }
+  }
+  return out;
+}
+
+std::string JsonString(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string FormatReply(const Reply& reply) {
+  return Concatenate(std::string_view(kProtocolWord), " ", DecimalText(reply.status), " ",
+                     DecimalText(static_cast<std::int64_t>(reply.body.size())), "\n", reply.body);
+}
+
+namespace {
+
+// Plain decimal digits, at most `limit` of them; nothing for anything else.
+std::optional<std::size_t> Digits(std::string_view text, std::size_t limit) {
+  if (text.empty() || text.size() > limit) return std::nullopt;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<Reply> ParseReply(std::string_view bytes) {
+  const std::size_t end = bytes.find('\n');
+  if (end == std::string_view::npos) return std::nullopt;
+  const std::vector<std::string_view> head = SplitWords(bytes.substr(0, end));
+  if (head.size() != 3 || head[0] != kProtocolWord) return std::nullopt;
+  const std::optional<std::size_t> status = Digits(head[1], 3);
+  const std::optional<std::size_t> length = Digits(head[2], 9);
+  if (!status || !length || bytes.size() - end - 1 != *length) return std::nullopt;
+  return Reply{static_cast<int>(*status), std::string(bytes.substr(end + 1))};
+}
+
+std::optional<std::string> ShownTemperatureNumber(std::string_view shown) {
+  std::size_t i = 0;
+  if (i < shown.size() && shown[i] == '-') ++i;
+  const std::size_t digits_from = i;
+  while (i < shown.size() && shown[i] >= '0' && shown[i] <= '9') ++i;
+  if (i == digits_from) return std::nullopt;
+  if (i < shown.size() && shown[i] == '.') {
+    const std::size_t point = i++;
+    while (i < shown.size() && shown[i] >= '0' && shown[i] <= '9') ++i;
+    if (i == point + 1) return std::nullopt;  // "23." is not a JSON number
+  }
+  // JSON allows no leading zero before another digit ("023"); the program never shows one.
+  if (shown[digits_from] == '0' && i > digits_from + 1 && shown[digits_from + 1] != '.') return std::nullopt;
+  if (i < shown.size() && shown[i] != ' ') return std::nullopt;
+  return std::string(shown.substr(0, i));
+}
+
+std::string StatusText(const ProgramStatus& status) {
+  std::string text = Concatenate(status.device_text, "  ", status.temperature_text, "\n");
+  for (std::size_t k = 0; k < status.outlets.size(); ++k) {
+    const OutletStatus& outlet = status.outlets[k];
+    text += Concatenate(DecimalText(static_cast<std::int64_t>(k + 1)), ". ", outlet.name, "  ",
+                        outlet.on ? kOnWord : kOffWord, "\n");
+  }
+  return Cp1251ToUtf8(text);
+}
+
+std::string StatusJson(const ProgramStatus& status) {
+  const std::optional<std::string> temperature = ShownTemperatureNumber(status.temperature_text);
+  std::string json = Concatenate("{\"device\":", Bool(status.device), ",\"temperature\":",
+                                 temperature ? *temperature : std::string("null"),
+                                 ",\"reading_fresh\":", Bool(status.reading_fresh), ",\"outlets\":[");
+  for (std::size_t k = 0; k < status.outlets.size(); ++k) {
+    const OutletStatus& outlet = status.outlets[k];
+    const int low = outlet.band[0] < outlet.band[1] ? outlet.band[0] : outlet.band[1];
+    const int high = outlet.band[0] < outlet.band[1] ? outlet.band[1] : outlet.band[0];
+    json += Concatenate(k == 0 ? "" : ",", "{\"outlet\":", DecimalText(static_cast<std::int64_t>(k + 1)),
+                        ",\"name\":", JsonString(Cp1251ToUtf8(outlet.name)), ",\"on\":", Bool(outlet.on),
+                        ",\"on_at_start\":", Bool(outlet.on_at_start), ",\"on_at_exit\":", Bool(outlet.on_at_exit),
+                        ",\"schedule\":{\"on\":", TimeOrNull(outlet.schedule_on),
+                        ",\"off\":", TimeOrNull(outlet.schedule_off), "}");
+    json += Concatenate(",\"thermostat\":{\"enabled\":", Bool(outlet.thermostat_enabled), ",\"fields\":[",
+                        DecimalText(outlet.band[0]), ",", DecimalText(outlet.band[1]),
+                        "],\"on_at_or_below\":", DecimalText(low), ",\"off_at_or_above\":", DecimalText(high), "}}");
+  }
+  return json + "]}\n";
+}
+
+Reply TemperatureReply(const ProgramStatus& status) {
+  const std::optional<std::string> temperature = ShownTemperatureNumber(status.temperature_text);
+  if (!status.reading_fresh || !temperature) return {kExitNoDevice, "no current temperature reading\n"};
+  return {kExitDone, *temperature + "\n"};
+}
+
+}  // namespace qx
