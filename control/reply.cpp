@@ -1,7 +1,6 @@
 #include "control/reply.h"
 
 #include <cstdint>
-#include <vector>
 
 #include "control/request.h"
 #include "runtime/text.h"
@@ -86,9 +85,10 @@ std::string FormatReply(const Reply& reply) {
 
 namespace {
 
-// Plain decimal digits, at most `limit` of them; nothing for anything else.
+// Plain decimal digits as FormatReply writes them (no sign, no leading zero), at most `limit` of
+// them; nothing for anything else.
 std::optional<std::size_t> Digits(std::string_view text, std::size_t limit) {
-  if (text.empty() || text.size() > limit) return std::nullopt;
+  if (text.empty() || text.size() > limit || (text.size() > 1 && text[0] == '0')) return std::nullopt;
   std::size_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
@@ -102,10 +102,15 @@ std::optional<std::size_t> Digits(std::string_view text, std::size_t limit) {
 std::optional<Reply> ParseReply(std::string_view bytes) {
   const std::size_t end = bytes.find('\n');
   if (end == std::string_view::npos) return std::nullopt;
-  const std::vector<std::string_view> head = SplitWords(bytes.substr(0, end));
-  if (head.size() != 3 || head[0] != kProtocolWord) return std::nullopt;
-  const std::optional<std::size_t> status = Digits(head[1], 3);
-  const std::optional<std::size_t> length = Digits(head[2], 9);
+  // Exactly as written: the version word, a space, the status, a space, the length.
+  std::string_view head = bytes.substr(0, end);
+  const std::string_view version = kProtocolWord;
+  if (head.substr(0, version.size() + 1) != Concatenate(version, " ")) return std::nullopt;
+  head.remove_prefix(version.size() + 1);
+  const std::size_t space = head.find(' ');
+  if (space == std::string_view::npos) return std::nullopt;
+  const std::optional<std::size_t> status = Digits(head.substr(0, space), 3);
+  const std::optional<std::size_t> length = Digits(head.substr(space + 1), 9);
   if (!status || !length || bytes.size() - end - 1 != *length) return std::nullopt;
   return Reply{static_cast<int>(*status), std::string(bytes.substr(end + 1))};
 }

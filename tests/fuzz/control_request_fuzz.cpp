@@ -1,0 +1,54 @@
+// Feeds arbitrary bytes to the console channel's readers, as a client on the pipe could send them.
+// Beyond not crashing: a line taken as a request is one a client could have sent (UTF-8, within
+// the limit) and means the same once written out again; a refusal's message is UTF-8, since it
+// goes back to the client; a reply read back is exactly the bytes it would be written as; and any
+// name the program could hold comes out as a JSON string that reads back as its UTF-8.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/reply.h"
+#include "control/request.h"
+#include "tests/support/json_reader.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+std::vector<std::string> Words(const qx::Request& request) {
+  static const char* const kVerbs[] = {"status", "temperature", "on", "off", "toggle", "show", "quit"};
+  std::vector<std::string> words = {kVerbs[static_cast<int>(request.verb)]};
+  if (request.json) words.push_back("--json");
+  for (int outlet = 1; outlet <= 4; ++outlet) {
+    if (request.Names(outlet)) words.push_back(std::to_string(outlet));
+  }
+  return words;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  const qx::ParsedRequest parsed = qx::ParseRequestLine(bytes);
+  if (parsed.request) {
+    Check(qx::IsValidUtf8(bytes));
+    Check(size <= qx::kMaxRequestBytes + 2);
+    const qx::ParsedRequest again = qx::ParseRequestLine(qx::RequestLine(Words(*parsed.request)));
+    Check(again.request && *again.request == *parsed.request);
+  } else {
+    Check(!parsed.error.empty() && qx::IsValidUtf8(parsed.error));
+  }
+
+  if (const std::optional<qx::Reply> reply = qx::ParseReply(bytes)) Check(qx::FormatReply(*reply) == bytes);
+
+  const std::string utf8 = qx::Cp1251ToUtf8(bytes);
+  Check(qx::IsValidUtf8(utf8));
+  const std::optional<qx::test::JsonValue> json = qx::test::JsonReader::Read(qx::JsonString(utf8));
+  Check(json && json->kind == qx::test::JsonValue::Kind::kString && json->text == utf8);
+  return 0;
+}

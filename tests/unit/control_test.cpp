@@ -1,0 +1,291 @@
+// The console channel's formats: what a request line means (or why it is refused), and what the
+// program answers with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "control/reply.h"
+#include "control/request.h"
+#include "tests/support/json_reader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace qx {
+namespace {
+
+using test::JsonReader;
+using test::JsonValue;
+
+Request Switch(Verb verb, unsigned outlets) {
+  Request request;
+  request.verb = verb;
+  request.outlets = outlets;
+  return request;
+}
+
+Request Simple(Verb verb, bool json = false) {
+  Request request;
+  request.verb = verb;
+  request.json = json;
+  return request;
+}
+
+TEST(RequestLine, WellFormedLinesMeanWhatTheySay) {
+  const struct {
+    std::string line;
+    Request expected;
+  } cases[] = {
+      {"QX/1 status\n", Simple(Verb::kStatus)},
+      {"QX/1 STATUS --JSON\n", Simple(Verb::kStatus, true)},
+      {"QX/1 Status --json --json", Simple(Verb::kStatus, true)},
+      {"QX/1 temperature\r\n", Simple(Verb::kTemperature)},
+      {"QX/1 show\n", Simple(Verb::kShow)},
+      {"QX/1 Quit\n", Simple(Verb::kQuit)},
+      {"QX/1 on 2\n", Switch(Verb::kOn, 0b0010)},
+      {"QX/1 OFF 1 4\n", Switch(Verb::kOff, 0b1001)},
+      {"QX/1 toggle 3 3 3\n", Switch(Verb::kToggle, 0b0100)},
+      {"QX/1\ttoggle\t 1  2 3 4 \n", Switch(Verb::kToggle, 0b1111)},
+  };
+  for (const auto& c : cases) {
+    const ParsedRequest parsed = ParseRequestLine(c.line);
+    ASSERT_TRUE(parsed.request) << c.line << ": " << parsed.error;
+    EXPECT_EQ(*parsed.request, c.expected) << c.line;
+  }
+}
+
+TEST(RequestLine, AnythingElseIsAnErrorNotARequest) {
+  const std::string longest = "QX/1 status" + std::string(kMaxRequestBytes - 11, ' ');
+  ASSERT_TRUE(ParseRequestLine(longest + "\n").request) << "exactly 4096 bytes is still a request";
+  const std::string cases[] = {
+      "",
+      "\n",
+      "status\n",                // no protocol version
+      "QX/2 status\n",           // a version this program does not speak
+      "qx/1 status\n",           // the version word is exact
+      "QX/1\n",                  // no verb
+      "QX/1 explode\n",
+      "QX/1 on\n",               // no outlet
+      "QX/1 on 0\n",
+      "QX/1 on 5\n",
+      "QX/1 on 01\n",
+      "QX/1 on +1\n",
+      "QX/1 on 1.0\n",
+      "QX/1 on 1,2\n",
+      "QX/1 on 1 x\n",
+      "QX/1 status --xml\n",
+      "QX/1 temperature 1\n",
+      "QX/1 quit now\n",
+      "QX/1 show 1\n",
+      longest + " \n",                             // 4097 bytes
+      "QX/1 status \xC0\xAF\n",                     // overlong "/"
+      "QX/1 status \xED\xA0\x80\n",                 // a surrogate
+      "QX/1 status \xF4\x90\x80\x80\n",             // beyond U+10FFFF
+      "QX/1 status \xE2\x82\n",                     // cut short
+      "QX/1 status \x80\n",                         // a lone continuation byte
+      "QX/1 status \xFF\n",
+      std::string("QX/1 on 1\0 2\n", 13),           // NUL
+      "QX/1 on 1\n2\n",                             // a second line inside
+      "QX/1 on 1\x1B[2J\n",                         // an escape sequence
+  };
+  for (const std::string& line : cases) {
+    const ParsedRequest parsed = ParseRequestLine(line);
+    EXPECT_FALSE(parsed.request) << "[" << line << "]";
+    EXPECT_FALSE(parsed.error.empty()) << "[" << line << "]";
+    EXPECT_TRUE(IsValidUtf8(parsed.error)) << "the error goes back to the client as UTF-8";
+  }
+}
+
+TEST(RequestLine, ErrorsQuoteAtMostAShortPieceOfTheInputAndStayUtf8) {
+  // 30 two-byte letters: a cut in the middle of one would leave a broken character.
+  std::string word;
+  for (int i = 0; i < 30; ++i) word += "\xD0\xAF";
+  const ParsedRequest parsed = ParseRequestLine("QX/1 x" + word + "\n");
+  ASSERT_FALSE(parsed.request);
+  EXPECT_TRUE(IsValidUtf8(parsed.error));
+  EXPECT_LT(parsed.error.size(), 80u);
+  EXPECT_NE(parsed.error.find("..."), std::string::npos);
+}
+
+TEST(RequestLine, WhatTheCompanionSendsIsWhatItMeant) {
+  const std::vector<std::string> words = {"toggle", "4", "1"};
+  EXPECT_EQ(RequestLine(words), "QX/1 toggle 4 1\n");
+  const ParsedRequest parsed = ParseRequestLine(RequestLine(words));
+  ASSERT_TRUE(parsed.request);
+  EXPECT_EQ(*parsed.request, Switch(Verb::kToggle, 0b1001));
+}
+
+TEST(Utf8, ValidityFollowsTheStandard) {
+  const struct {
+    std::string text;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"plain", true},
+      {"\xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81", true},  // Насос
+      {"\xE2\x82\xAC", true},                              // €
+      {"\xF0\x9F\x98\x80", true},                          // an emoji, four bytes
+      {"\xF4\x8F\xBF\xBF", true},                          // U+10FFFF
+      {"\xED\x9F\xBF", true},                              // U+D7FF, just below the surrogates
+      {"\xC1\xBF", false},                                 // overlong two bytes
+      {"\xE0\x80\xAF", false},                             // overlong three bytes
+      {"\xF0\x8F\xBF\xBF", false},                         // overlong four bytes
+      {"\xED\xBF\xBF", false},                             // a surrogate
+      {"\xF5\x80\x80\x80", false},
+      {"\xD0", false},
+      {"a\xBFz", false},
+      {"\xE2\x28\xA1", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
+}
+
+// Every byte the program's names may hold, against the platform's own converter.
+TEST(Cp1251, EveryByteBecomesThePlatformsCharacter) {
+  for (int byte = 1; byte < 256; ++byte) {
+    if (byte == 0x98) continue;  // no character in the code page
+    const std::string in(1, static_cast<char>(byte));
+    std::string expected;
+#ifdef _WIN32
+    wchar_t wide[2] = {};
+    ASSERT_EQ(MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, in.data(), 1, wide, 2), 1);
+    char utf8[8] = {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, 1, utf8, sizeof utf8, nullptr, nullptr);
+    expected.assign(utf8, static_cast<std::size_t>(length));
+#else
+    iconv_t converter = iconv_open("UTF-8", "CP1251");
+    ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+    char source[2] = {static_cast<char>(byte), 0};
+    char target[8] = {};
+    char* from = source;
+    char* to = target;
+    std::size_t from_left = 1;
+    std::size_t to_left = sizeof target;
+    ASSERT_NE(iconv(converter, &from, &from_left, &to, &to_left), static_cast<std::size_t>(-1)) << byte;
+    iconv_close(converter);
+    expected.assign(target, sizeof target - to_left);
+#endif
+    EXPECT_EQ(Cp1251ToUtf8(in), expected) << "byte " << byte;
+  }
+  EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD");
+}
+
+TEST(Reply, ReadsBackAsWrittenAndOnlyWhenWhole) {
+  for (const Reply& reply : {Reply{0, "23.5\n"}, Reply{4, "USB \xD0\xBE\n"}, Reply{2, ""}, Reply{0, "a\nb\n"}}) {
+    const std::string bytes = FormatReply(reply);
+    EXPECT_EQ(ParseReply(bytes), reply) << bytes;
+    // A reply still on its way is not yet one.
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) EXPECT_FALSE(ParseReply(bytes.substr(0, cut))) << cut;
+    EXPECT_FALSE(ParseReply(bytes + "x"));
+  }
+  for (const char* bad : {"QX/1 0\nbody", "QX/2 0 0\n", "QX/1 x 0\n", "QX/1 0 -1\n", "QX/1 1234 0\n", "0 0\n",
+                          "QX/1 1  0\n", "QX/1 01 0\n", "QX/1 1 00\n"}) {
+    EXPECT_FALSE(ParseReply(bad)) << bad;
+  }
+}
+
+TEST(ShownTemperature, OnlyADecimalNumberAtTheStartCounts) {
+  const struct {
+    const char* shown;
+    const char* number;  // nullptr: none
+  } cases[] = {
+      {"23.5 \xB0" "C", "23.5"}, {"-4.0 \xB0" "C", "-4.0"}, {"0.3 \xB0" "C", "0.3"}, {"149.9 \xB0" "C", "149.9"},
+      {"OFF", nullptr},          {"", nullptr},            {"-", nullptr},          {"23. \xB0" "C", nullptr},
+      {".5", nullptr},           {"023.5", nullptr},       {"23.5x", nullptr},      {"1e3", nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> number = ShownTemperatureNumber(c.shown);
+    if (c.number) {
+      EXPECT_EQ(number, std::optional<std::string>(c.number)) << c.shown;
+    } else {
+      EXPECT_FALSE(number) << c.shown;
+    }
+  }
+}
+
+ProgramStatus SampleStatus() {
+  ProgramStatus status;
+  status.device = true;
+  status.device_text = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  // подключен
+  status.temperature_text = "-3.5 \xB0" "C";
+  status.reading_fresh = true;
+  const char* names[4] = {"Lamp", "\xCD\xE0\xF1\xEE\xF1", "a \"quoted\" \\ name", "tab\there"};
+  for (std::size_t k = 0; k < 4; ++k) status.outlets[k].name = names[k];
+  status.outlets[0].on = true;
+  status.outlets[0].on_at_start = true;
+  status.outlets[0].schedule_on = "07:30";
+  status.outlets[2].on_at_exit = true;
+  status.outlets[2].thermostat_enabled = true;
+  status.outlets[2].band = {20, 25};
+  status.outlets[3].band = {30, -18};
+  return status;
+}
+
+TEST(Status, TextShowsTheFirstLineAndOneLinePerOutlet) {
+  EXPECT_EQ(StatusText(SampleStatus()),
+            "USB \xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD  -3.5 \xC2\xB0" "C\n"
+            "1. Lamp  \xD0\xB2\xD0\xBA\xD0\xBB\n"
+            "2. \xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
+            "3. a \"quoted\" \\ name  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
+            "4. tab\there  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n");
+}
+
+TEST(Status, JsonHoldsEveryFieldUnderItsName) {
+  const std::string json = StatusJson(SampleStatus());
+  ASSERT_TRUE(IsValidUtf8(json));
+  const std::optional<JsonValue> parsed = JsonReader::Read(json);
+  ASSERT_TRUE(parsed) << json;
+  const JsonValue& status = *parsed;
+  EXPECT_TRUE(status["device"].boolean);
+  EXPECT_EQ(status["temperature"].kind, JsonValue::Kind::kNumber);
+  EXPECT_EQ(status["temperature"].number, -3.5);
+  EXPECT_TRUE(status["reading_fresh"].boolean);
+  ASSERT_EQ(status["outlets"].items.size(), 4u);
+  const JsonValue& outlets = status["outlets"];
+  EXPECT_EQ(outlets[0]["outlet"].number, 1);
+  EXPECT_EQ(outlets[3]["outlet"].number, 4);
+  EXPECT_EQ(outlets[1]["name"].text, "\xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81");
+  EXPECT_EQ(outlets[2]["name"].text, "a \"quoted\" \\ name");
+  EXPECT_EQ(outlets[3]["name"].text, "tab\there");
+  EXPECT_TRUE(outlets[0]["on"].boolean && outlets[0]["on_at_start"].boolean && !outlets[0]["on_at_exit"].boolean);
+  EXPECT_TRUE(outlets[2]["on_at_exit"].boolean);
+  EXPECT_EQ(outlets[0]["schedule"]["on"].text, "07:30");
+  EXPECT_EQ(outlets[0]["schedule"]["off"].kind, JsonValue::Kind::kNull);
+  EXPECT_EQ(outlets[1]["schedule"]["on"].kind, JsonValue::Kind::kNull);
+  const JsonValue& heater = outlets[2]["thermostat"];
+  EXPECT_TRUE(heater["enabled"].boolean);
+  EXPECT_EQ(heater["fields"][0].number, 20);
+  EXPECT_EQ(heater["fields"][1].number, 25);
+  EXPECT_EQ(heater["on_at_or_below"].number, 20);
+  EXPECT_EQ(heater["off_at_or_above"].number, 25);
+  // Given upside down, the fields stay as shown; the band is what the thermostat makes of them.
+  const JsonValue& reversed = outlets[3]["thermostat"];
+  EXPECT_EQ(reversed["fields"][0].number, 30);
+  EXPECT_EQ(reversed["fields"][1].number, -18);
+  EXPECT_EQ(reversed["on_at_or_below"].number, -18);
+  EXPECT_EQ(reversed["off_at_or_above"].number, 30);
+
+  ProgramStatus off = SampleStatus();
+  off.device = false;
+  off.temperature_text = "OFF";
+  const std::optional<JsonValue> unplugged = JsonReader::Read(StatusJson(off));
+  ASSERT_TRUE(unplugged);
+  EXPECT_FALSE((*unplugged)["device"].boolean);
+  EXPECT_EQ((*unplugged)["temperature"].kind, JsonValue::Kind::kNull);
+}
+
+TEST(Status, TemperatureNeedsAFreshReadingOnShow) {
+  ProgramStatus status = SampleStatus();
+  EXPECT_EQ(TemperatureReply(status), (Reply{0, "-3.5\n"}));
+  status.reading_fresh = false;  // an older value may still be shown
+  EXPECT_EQ(TemperatureReply(status).status, 4);
+  status.reading_fresh = true;
+  status.temperature_text = "OFF";
+  EXPECT_EQ(TemperatureReply(status).status, 4);
+}
+
+}  // namespace
+}  // namespace qx
