@@ -15,6 +15,8 @@ namespace qx {
 namespace {
 
 bool g_end_requested = false;
+// The program the channel's commands act on, while it is served.
+Program* g_served_program = nullptr;
 
 // A schedule rule as its boxes show it: "HH:MM", or empty while either half is not set.
 std::string RuleTime(int rule) {
@@ -92,9 +94,9 @@ Reply RunConsoleCommand(Program& program, const Request& request) {
 }
 
 bool StartConsoleChannel(Program& program) {
-  return StartControlServer(ControlPipeName(), [&program](const Request& request) {
-    return RunConsoleCommand(program, request);
-  });
+  g_served_program = &program;
+  return StartControlServer(ControlPipeName(),
+                            [](const Request& request) { return RunConsoleCommand(*g_served_program, request); });
 }
 
 bool EndRequestedByScript() {

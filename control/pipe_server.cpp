@@ -23,7 +23,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <deque>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -41,11 +41,12 @@ constexpr DWORD kPipeBuffer = 4096;
 constexpr DWORD kReplyWriteMs = 2000;
 constexpr DWORD kStopWaitMs = 2000;
 
+// A request on its way to the user-interface thread. It lives on its client's thread, which does
+// not return before the job is out of the queue and, if it was taken, finished.
 struct Job {
   Request request;
   Reply reply;
-  bool done = false;       // guarded by the server's lock
-  bool abandoned = false;  // guarded by the server's lock
+  bool done = false;  // guarded by the server's lock
   UniqueHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
@@ -65,7 +66,7 @@ struct Server {
   std::atomic<int> replies_pending{0};
 
   Lock lock;
-  std::deque<std::shared_ptr<Job>> queue;  // guarded by lock
+  std::vector<Job*> queue;                 // guarded by lock; oldest first
   bool accepting = true;                   // guarded by lock
   bool running_jobs = false;               // user-interface thread only
 };
@@ -157,28 +158,33 @@ bool ReadRequestLine(Server& server, HANDLE pipe, HANDLE event, std::string& lin
 }
 
 Reply RunOnUserInterfaceThread(Server& server, const Request& request) {
-  auto job = std::make_shared<Job>();
-  job->request = request;
-  if (!job->finished) {
-    ReplyDecided(server);
-    return {kExitNoAnswer, "Quellarotix could not take the request\n"};
-  }
+  Job job;
+  job.request = request;
   {
     std::lock_guard guard(server.lock);
-    if (!server.accepting) {
+    if (!job.finished || !server.accepting) {
       ReplyDecided(server);
       return {kExitNotRunning, "Quellarotix is ending\n"};
     }
-    server.queue.push_back(job);
+    server.queue.push_back(&job);
   }
   const bool posted = PostMessageW(server.window, kMsgRunCommands, 0, 0) != FALSE;
-  if (posted) WaitForSingleObject(job->finished.get(), kCommandWaitMs);
+  if (posted) WaitForSingleObject(job.finished.get(), kCommandWaitMs);
+  {
+    std::lock_guard guard(server.lock);
+    if (job.done) return job.reply;
+    // Not taken in time: withdrawn, never to be run.
+    const auto queued = std::find(server.queue.begin(), server.queue.end(), &job);
+    if (queued != server.queue.end()) {
+      server.queue.erase(queued);
+      ReplyDecided(server);
+      return {kExitNoAnswer, "Quellarotix did not answer in time\n"};
+    }
+  }
+  // Taken, and being carried out now: that is quick, and its outcome is the reply.
+  WaitForSingleObject(job.finished.get(), INFINITE);
   std::lock_guard guard(server.lock);
-  if (job->done) return job->reply;
-  // Not taken in time: it is never run. (A job being run is finished before the lock is free.)
-  job->abandoned = true;
-  ReplyDecided(server);
-  return {kExitNoAnswer, "Quellarotix did not answer in time\n"};
+  return job.reply;
 }
 
 void ServeClient(Server& server, UniqueHandle pipe) {
@@ -279,23 +285,20 @@ void RunQueuedCommands(Server& server) {
   if (server.running_jobs) return;
   server.running_jobs = true;
   for (;;) {
-    std::shared_ptr<Job> job;
+    Job* job = nullptr;
     {
       std::lock_guard guard(server.lock);
-      while (!server.queue.empty() && !job) {
-        job = server.queue.front();
-        server.queue.pop_front();
-        if (job->abandoned) job.reset();
-      }
-      if (!job) break;
+      if (server.queue.empty()) break;
+      job = server.queue.front();
+      server.queue.erase(server.queue.begin());
     }
     Reply reply = server.handler(job->request);
-    {
-      std::lock_guard guard(server.lock);
-      job->reply = std::move(reply);
-      job->done = true;
-      ReplyDecided(server);
-    }
+    // Under the lock, so the job's thread, which may look at it after its wait, never sees it
+    // done before the event is set (and then frees it).
+    std::lock_guard guard(server.lock);
+    job->reply = std::move(reply);
+    job->done = true;
+    ReplyDecided(server);
     SetEvent(job->finished.get());
   }
   server.running_jobs = false;
@@ -314,7 +317,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wparam, LPA
 bool StartControlServer(const std::wstring& pipe_name, CommandHandler handler) {
   if (g_server || !handler) return false;
   auto server = std::make_unique<Server>();
-  server->handler = std::move(handler);
+  server->handler = handler;
   server->pipe_name = pipe_name;
   if (!server->stop || !server->client_slots || !server->replies_out || !MakeUserOnlySecurity(*server)) return false;
   // The first instance is made here, so that a name someone else holds is known at once. The flag
@@ -349,18 +352,17 @@ bool StartControlServer(const std::wstring& pipe_name, CommandHandler handler) {
 void StopControlServer() {
   Server* server = g_server;
   if (!server || !server->window) return;
-  std::deque<std::shared_ptr<Job>> refused;
   {
     std::lock_guard guard(server->lock);
     server->accepting = false;
-    refused.swap(server->queue);
-    for (const auto& job : refused) {
+    for (Job* job : server->queue) {
       job->reply = {kExitNotRunning, "Quellarotix is ending\n"};
       job->done = true;
       ReplyDecided(*server);
+      SetEvent(job->finished.get());
     }
+    server->queue.clear();
   }
-  for (const auto& job : refused) SetEvent(job->finished.get());
   SetEvent(server->stop.get());
   const HANDLE waits[2] = {server->listener.get(), server->replies_out.get()};
   (void)WaitForMultipleObjects(2, waits, TRUE, kStopWaitMs);

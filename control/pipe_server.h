@@ -2,7 +2,6 @@
 // The program's end of the console channel: a named pipe, served on threads of its own, whose
 // requests are carried out on the user-interface thread.
 
-#include <functional>
 #include <string>
 
 #include "control/reply.h"
@@ -10,8 +9,10 @@
 
 namespace qx {
 
-// Carries out one well-formed request on the user-interface thread and says how it went.
-using CommandHandler = std::function<Reply(const Request&)>;
+// Carries out one well-formed request on the user-interface thread and says how it went. (A plain
+// function: the program has one, and a std::function's machinery would cost the program's file
+// more than the whole handler.)
+using CommandHandler = Reply (*)(const Request&);
 
 // Called on the user-interface thread. Makes the pipe's first instance under `pipe_name` and starts
 // serving it. False (and nothing is served) when the name is taken already -- by anyone, so a pipe

@@ -1,5 +1,6 @@
 #include "control/reply.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "control/request.h"
@@ -133,32 +134,52 @@ std::optional<std::string> ShownTemperatureNumber(std::string_view shown) {
 }
 
 std::string StatusText(const ProgramStatus& status) {
-  std::string text = Concatenate(status.device_text, "  ", status.temperature_text, "\n");
+  std::string text = status.device_text;
+  text.append("  ").append(status.temperature_text).append("\n");
   for (std::size_t k = 0; k < status.outlets.size(); ++k) {
     const OutletStatus& outlet = status.outlets[k];
-    text += Concatenate(DecimalText(static_cast<std::int64_t>(k + 1)), ". ", outlet.name, "  ",
-                        outlet.on ? kOnWord : kOffWord, "\n");
+    text.append(DecimalText(static_cast<std::int64_t>(k + 1))).append(". ").append(outlet.name).append("  ");
+    text.append(outlet.on ? kOnWord : kOffWord).append("\n");
   }
   return Cp1251ToUtf8(text);
 }
 
+namespace {
+
+// Appends "key":value, after a comma unless it is the first member of its object.
+void Member(std::string& json, const char* key, std::string_view value) {
+  if (json.back() != '{') json += ',';
+  json.append("\"").append(key).append("\":").append(value);
+}
+
+}  // namespace
+
 std::string StatusJson(const ProgramStatus& status) {
   const std::optional<std::string> temperature = ShownTemperatureNumber(status.temperature_text);
-  std::string json = Concatenate("{\"device\":", Bool(status.device), ",\"temperature\":",
-                                 temperature ? *temperature : std::string("null"),
-                                 ",\"reading_fresh\":", Bool(status.reading_fresh), ",\"outlets\":[");
+  std::string json = "{";
+  Member(json, "device", Bool(status.device));
+  Member(json, "temperature", temperature ? *temperature : "null");
+  Member(json, "reading_fresh", Bool(status.reading_fresh));
+  Member(json, "outlets", "[");
   for (std::size_t k = 0; k < status.outlets.size(); ++k) {
     const OutletStatus& outlet = status.outlets[k];
-    const int low = outlet.band[0] < outlet.band[1] ? outlet.band[0] : outlet.band[1];
-    const int high = outlet.band[0] < outlet.band[1] ? outlet.band[1] : outlet.band[0];
-    json += Concatenate(k == 0 ? "" : ",", "{\"outlet\":", DecimalText(static_cast<std::int64_t>(k + 1)),
-                        ",\"name\":", JsonString(Cp1251ToUtf8(outlet.name)), ",\"on\":", Bool(outlet.on),
-                        ",\"on_at_start\":", Bool(outlet.on_at_start), ",\"on_at_exit\":", Bool(outlet.on_at_exit),
-                        ",\"schedule\":{\"on\":", TimeOrNull(outlet.schedule_on),
-                        ",\"off\":", TimeOrNull(outlet.schedule_off), "}");
-    json += Concatenate(",\"thermostat\":{\"enabled\":", Bool(outlet.thermostat_enabled), ",\"fields\":[",
-                        DecimalText(outlet.band[0]), ",", DecimalText(outlet.band[1]),
-                        "],\"on_at_or_below\":", DecimalText(low), ",\"off_at_or_above\":", DecimalText(high), "}}");
+    json.append(k == 0 ? "{" : ",{");
+    Member(json, "outlet", DecimalText(static_cast<std::int64_t>(k + 1)));
+    Member(json, "name", JsonString(Cp1251ToUtf8(outlet.name)));
+    Member(json, "on", Bool(outlet.on));
+    Member(json, "on_at_start", Bool(outlet.on_at_start));
+    Member(json, "on_at_exit", Bool(outlet.on_at_exit));
+    Member(json, "schedule", "{");
+    Member(json, "on", TimeOrNull(outlet.schedule_on));
+    Member(json, "off", TimeOrNull(outlet.schedule_off));
+    json += '}';
+    const auto [low, high] = std::minmax(outlet.band[0], outlet.band[1]);
+    Member(json, "thermostat", "{");
+    Member(json, "enabled", Bool(outlet.thermostat_enabled));
+    Member(json, "fields", "[" + DecimalText(outlet.band[0]) + "," + DecimalText(outlet.band[1]) + "]");
+    Member(json, "on_at_or_below", DecimalText(low));
+    Member(json, "off_at_or_above", DecimalText(high));
+    json += "}}";
   }
   return json + "]}\n";
 }
