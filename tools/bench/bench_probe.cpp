@@ -5,6 +5,10 @@
 //       CreateProcess until the shell knows its tray icon (NIM_MODIFY on icon 1 of one of its
 //       windows succeeds); then closes it as a user would (WM_CLOSE to that window) and waits
 //       for it to end. Prints "start NAME MEDIAN MIN MAX" per program.
+//   bench_probe wall RUNS FOLDER COMMAND...
+//       Runs each command line in FOLDER in turn, RUNS times, its output going to NUL, and prints
+//       for each run the time from CreateProcess until the process has ended. Prints
+//       "wall COMMAND MEDIAN MIN MAX" per command; fails if one ends with an exit code other than 0.
 //   bench_probe presence N [ROUNDS]
 //       Serves N HID interfaces (N-1 others, then the SwitchUnit) from vswitch.exe in a process
 //       of its own, and prints the cost of one presence check of the program's presence monitor:
@@ -121,6 +125,53 @@ int Start(int runs, const std::wstring& folder, const std::vector<std::wstring>&
   for (std::size_t p = 0; p < programs.size(); ++p) {
     const Summary s = Summarise(times[p]);
     std::printf("start %ls %.0f %.0f %.0f\n", programs[p].c_str(), s.median, s.low, s.high);
+  }
+  return 0;
+}
+
+// --- wall -----------------------------------------------------------------------------------
+
+// Milliseconds from CreateProcess to the process's end, or a negative value on failure.
+double TimeToExit(const std::wstring& folder, const std::wstring& command_line) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                           nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = nul;
+  std::wstring command = command_line;
+  PROCESS_INFORMATION process{};
+  const long long started = qx::vswitch::PerformanceCounter();
+  const bool created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                      &startup, &process);
+  CloseHandle(nul);
+  if (!created) return -1;
+  double elapsed = -1;
+  DWORD code = 1;
+  if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code) &&
+      code == 0) {
+    elapsed = Milliseconds(qx::vswitch::PerformanceCounter() - started);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return elapsed;
+}
+
+int Wall(int runs, const std::wstring& folder, const std::vector<std::wstring>& commands) {
+  std::vector<std::vector<double>> times(commands.size());
+  for (int run = 0; run < runs; ++run) {
+    for (std::size_t c = 0; c < commands.size(); ++c) {
+      const double ms = TimeToExit(folder, commands[c]);
+      std::printf("run %d %ls %.1f\n", run + 1, commands[c].c_str(), ms);
+      std::fflush(stdout);
+      if (ms < 0) return 1;
+      times[c].push_back(ms);
+    }
+  }
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    const Summary s = Summarise(times[c]);
+    std::printf("wall %ls %.1f %.1f %.1f\n", commands[c].c_str(), s.median, s.low, s.high);
   }
   return 0;
 }
@@ -242,9 +293,15 @@ int wmain(int argc, wchar_t** argv) {
   if (args.size() >= 4 && args[0] == L"start") {
     return Start(_wtoi(args[1].c_str()), args[2], std::vector<std::wstring>(args.begin() + 3, args.end()));
   }
+  if (args.size() >= 4 && args[0] == L"wall") {
+    return Wall(_wtoi(args[1].c_str()), args[2], std::vector<std::wstring>(args.begin() + 3, args.end()));
+  }
   if (args.size() >= 2 && args[0] == L"presence") {
     return Presence(_wtoi(args[1].c_str()), args.size() >= 3 ? _wtoi(args[2].c_str()) : 10);
   }
-  std::fputs("usage: bench_probe start RUNS FOLDER PROGRAM.exe...\n       bench_probe presence N [ROUNDS]\n", stderr);
+  std::fputs(
+      "usage: bench_probe start RUNS FOLDER PROGRAM.exe...\n       bench_probe wall RUNS FOLDER COMMAND...\n"
+      "       bench_probe presence N [ROUNDS]\n",
+      stderr);
   return 2;
 }
