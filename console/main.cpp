@@ -91,8 +91,10 @@ int StartProgram() {
   program += L".exe";
   std::wstring command = L"\"" + program + L"\"";
   const std::wstring folder = program.substr(0, program.find_last_of(L'\\') + 1);
+  // No standard handles: a script that reads our output must not wait for the program to end.
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
@@ -113,9 +115,8 @@ int Connect(UniqueHandle& pipe) {
   const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
   for (;;) {
     // Identification only: the server may learn who we are, but cannot act as us.
-    const HANDLE handle =
-        CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       pipe.reset(handle);
       break;
@@ -141,8 +142,8 @@ bool Transfer(HANDLE pipe, HANDLE event, bool write, void* buffer, DWORD size, D
   OVERLAPPED overlapped{};
   overlapped.hEvent = event;
   done = 0;
-  const BOOL finished = write ? WriteFile(pipe, buffer, size, nullptr, &overlapped)
-                              : ReadFile(pipe, buffer, size, nullptr, &overlapped);
+  const BOOL finished =
+      write ? WriteFile(pipe, buffer, size, nullptr, &overlapped) : ReadFile(pipe, buffer, size, nullptr, &overlapped);
   if (!finished && GetLastError() != ERROR_IO_PENDING) return false;
   if (!finished) {
     const ULONGLONG now = GetTickCount64();
@@ -174,7 +175,8 @@ int Run(const std::vector<std::string>& words) {
   const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
   std::string line = RequestLine(words);
   DWORD done = 0;
-  if (!event || !Transfer(pipe.get(), event.get(), true, line.data(), static_cast<DWORD>(line.size()), done, deadline)) {
+  if (!event ||
+      !Transfer(pipe.get(), event.get(), true, line.data(), static_cast<DWORD>(line.size()), done, deadline)) {
     return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
   }
   std::string answer;

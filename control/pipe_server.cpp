@@ -22,8 +22,8 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -66,9 +66,9 @@ struct Server {
   std::atomic<int> replies_pending{0};
 
   Lock lock;
-  std::vector<Job*> queue;                 // guarded by lock; oldest first
-  bool accepting = true;                   // guarded by lock
-  bool running_jobs = false;               // user-interface thread only
+  std::vector<Job*> queue;    // guarded by lock; oldest first
+  bool accepting = true;      // guarded by lock
+  bool running_jobs = false;  // user-interface thread only
 };
 
 Server* g_server = nullptr;
@@ -126,8 +126,8 @@ bool Transfer(Server& server, HANDLE pipe, HANDLE event, bool write, void* buffe
   OVERLAPPED overlapped{};
   overlapped.hEvent = event;
   done = 0;
-  const BOOL finished = write ? WriteFile(pipe, buffer, size, nullptr, &overlapped)
-                              : ReadFile(pipe, buffer, size, nullptr, &overlapped);
+  const BOOL finished =
+      write ? WriteFile(pipe, buffer, size, nullptr, &overlapped) : ReadFile(pipe, buffer, size, nullptr, &overlapped);
   if (!finished && GetLastError() != ERROR_IO_PENDING) return false;
   if (!finished) {
     const ULONGLONG now = GetTickCount64();
@@ -271,8 +271,8 @@ DWORD WINAPI ListenerThread(LPVOID parameter) {
       continue;
     }
     const HANDLE client = pipe.release();
-    if (!CloseHandle(CreateThread(nullptr, 64 * 1024, ServeClientThread, client, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                  nullptr))) {
+    if (!CloseHandle(
+            CreateThread(nullptr, 64 * 1024, ServeClientThread, client, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr))) {
       CloseHandle(client);
       ReleaseSemaphore(server.client_slots.get(), 1, nullptr);
     }
@@ -334,12 +334,12 @@ bool StartControlServer(const std::wstring& pipe_name, CommandHandler handler) {
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = kWindowClass;
   (void)RegisterClassExW(&window_class);  // already registered by an earlier start is as good
-  server->window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   window_class.hInstance, nullptr);
+  server->window =
+      CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, window_class.hInstance, nullptr);
   if (!server->window) return false;
   g_server = server.release();
-  g_server->listener.reset(CreateThread(nullptr, 64 * 1024, ListenerThread, first.get(),
-                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  g_server->listener.reset(
+      CreateThread(nullptr, 64 * 1024, ListenerThread, first.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!g_server->listener) {
     DestroyWindow(g_server->window);
     g_server->window = nullptr;

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "control/reply.h"
@@ -51,7 +50,8 @@ double MsSince(Clock::time_point start) {
 }
 
 std::string Utf8(const std::wstring& wide) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string text(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, nullptr);
   return text;
@@ -75,22 +75,16 @@ HANDLE OpenPipe(DWORD extra_access = 0) {
                      nullptr);
 }
 
-// Reads until the other end closes, or (when `whole_reply` is given) until the bytes are one
-// whole reply of the channel.
-std::string ReadAll(HANDLE from, bool whole_reply = false) {
-  std::string bytes;
-  char buffer[512];
-  DWORD done = 0;
-  while (!(whole_reply && qx::ParseReply(bytes)) && ReadFile(from, buffer, sizeof buffer, &done, nullptr) && done > 0)
-    bytes.append(buffer, done);
-  return bytes;
-}
-
-// Sends `bytes` as they are (no line feed added) and returns the reply.
+// Sends `bytes` as they are (no line feed added) and reads until they make a whole reply, or the
+// program closes its end.
 std::string Exchange(HANDLE pipe, const std::string& bytes) {
   DWORD done = 0;
   WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  return ReadAll(pipe, true);
+  std::string reply;
+  char buffer[512];
+  while (!qx::ParseReply(reply) && ReadFile(pipe, buffer, sizeof buffer, &done, nullptr) && done > 0)
+    reply.append(buffer, done);
+  return reply;
 }
 
 struct Outcome {
@@ -111,7 +105,10 @@ class ConsoleTest : public ::testing::Test {
     switch_->SetCount(0, 376);  // 23.5 degrees
     switch_->SetRate(0, 5);
     folder_ = fs::current_path() / "user";
-    fs::remove_all(folder_);
+    // The last test's program may still be letting go of its files.
+    std::error_code error;
+    ASSERT_TRUE(WaitFor([&] { return fs::remove_all(folder_, error) != static_cast<std::uintmax_t>(-1); }, 10000))
+        << error.message();
     fs::create_directories(folder_);
     fs::copy_file(qx::test::BuiltProgramAt(QX_PROGRAM_PATH), folder_ / "Quellarotix.exe");
     fs::copy_file(qx::test::BuiltProgramAt(QX_COMPANION_PATH), folder_ / "Quellarotix.com");
@@ -125,7 +122,9 @@ class ConsoleTest : public ::testing::Test {
 
   void TearDown() override {
     if (process_.hProcess) {
+      // Ended for good before the next test empties the folder the program runs from.
       if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, 10000);
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
     }
@@ -136,8 +135,8 @@ class ConsoleTest : public ::testing::Test {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring command = L"\"" + (folder_ / "Quellarotix.exe").wstring() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
-                               &startup, &process_));
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &startup,
+                               &process_));
     ASSERT_TRUE(WaitFor(
         [&] { return (main_ = qx::test::TopLevelWindowOf(process_.dwProcessId, L"USB Quellarotix")) != nullptr; },
         15000));
@@ -146,41 +145,40 @@ class ConsoleTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([] { return WaitNamedPipeW(PipeName().c_str(), 1) != FALSE; }, 5000));
   }
 
-  // Runs the companion with `arguments`, its output redirected (so it writes UTF-8).
+  // Runs the companion with `arguments`, its output redirected to files (so it writes UTF-8, and a
+  // program it starts cannot hold the test up by holding the output open).
   Outcome Companion(const std::wstring& arguments) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE out_read, out_write, err_read, err_write;
-    CreatePipe(&out_read, &out_write, &inherit, 0);
-    CreatePipe(&err_read, &err_write, &inherit, 0);
-    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+    const fs::path out_file = fs::current_path() / "companion.out";
+    const fs::path err_file = fs::current_path() / "companion.err";
+    auto create = [&](const fs::path& name) {
+      return CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                         CREATE_ALWAYS, 0, nullptr);
+    };
+    HANDLE out = create(out_file);
+    HANDLE err = create(err_file);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out_write;
-    startup.hStdError = err_write;
-    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
     std::wstring command = L"\"" + (folder_ / "Quellarotix.com").wstring() + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     Outcome outcome;
     const auto started = Clock::now();
     const bool ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                    folder_.c_str(), &startup, &process);
-    CloseHandle(out_write);
-    CloseHandle(err_write);
+    CloseHandle(out);
+    CloseHandle(err);
     EXPECT_TRUE(ok);
-    if (ok) {
-      std::thread errors([&] { outcome.err = ReadAll(err_read); });
-      outcome.out = ReadAll(out_read);
-      errors.join();
-      EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
-      outcome.ms = MsSince(started);
-      GetExitCodeProcess(process.hProcess, &outcome.code);
-      CloseHandle(process.hProcess);
-      CloseHandle(process.hThread);
-    }
-    CloseHandle(out_read);
-    CloseHandle(err_read);
+    if (!ok) return outcome;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    outcome.ms = MsSince(started);
+    GetExitCodeProcess(process.hProcess, &outcome.code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    outcome.out = qx::test::Slurp(out_file);
+    outcome.err = qx::test::Slurp(err_file);
     return outcome;
   }
 
@@ -240,7 +238,9 @@ TEST_F(ConsoleTest, StatusAgreesWithTheWindow) {
   ASSERT_EQ(text.code, 0u) << text.err;
   const std::string first_line = text.out.substr(0, text.out.find('\n'));
   EXPECT_EQ(first_line, Utf8(ConnectionField() + L"  " + WindowText(Control(9))));
-  EXPECT_EQ(first_line, "USB \xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD  23.5 \xC2\xB0" "C");
+  EXPECT_EQ(first_line,
+            "USB \xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD  23.5 \xC2\xB0"
+            "C");
   EXPECT_NE(text.out.find(std::string("\n2. ") + kPumpUtf8 + "  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"), std::string::npos)
       << text.out;
   EXPECT_NE(text.out.find("\n1. Lamp  \xD0\xB2\xD0\xBA\xD0\xBB\n"), std::string::npos) << text.out;
@@ -295,11 +295,10 @@ TEST_F(ConsoleTest, SwitchingReachesTheDeviceAsTheTrayMenuDoes) {
     const wchar_t* command;
     int report;
   } steps[] = {
-      {L"on 2", 0x06},           // as the menu's item 2 on a switched-off outlet
-      {L"toggle 2", 0x02},       // and on a switched-on one
-      {L"ON 3 4 3", 0x1A},       // several outlets: one report, a number given twice counts once
-      {L"off 1 4", 0x08},
-      {L"Toggle 1 3", 0x02},
+      {L"on 2", 0x06},      // as the menu's item 2 on a switched-off outlet
+      {L"toggle 2", 0x02},  // and on a switched-on one
+      {L"ON 3 4 3", 0x1A},  // several outlets: one report, a number given twice counts once
+      {L"off 1 4", 0x08},  {L"Toggle 1 3", 0x02},
   };
   std::size_t expected = 1;
   for (const Step& step : steps) {
@@ -391,6 +390,35 @@ TEST_F(ConsoleTest, WithoutADeviceNothingChangesAndNoBoxOpens) {
   EXPECT_EQ((*status)["temperature"].kind, JsonValue::Kind::kNull);
 }
 
+// Typed without a command, the companion starts the program beside it and returns at once; typed
+// again, the running one's window comes up, as with `show`.
+TEST_F(ConsoleTest, WithoutACommandTheProgramStartsOrShowsItself) {
+  const Outcome first = Companion(L"");
+  EXPECT_EQ(first.code, 0u);
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (window = FindWindowW(L"QuellarotixWindow", L"USB Quellarotix")) != nullptr; },
+                      15000));
+  EXPECT_LT(first.ms, 3000.0) << "it did not wait for the program";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  process_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  ASSERT_NE(process_.hProcess, nullptr);
+  main_ = window;
+  ASSERT_TRUE(switch_->WaitForOutputReports(0, 1, 15000));
+  ASSERT_TRUE(WaitFor([] { return WaitNamedPipeW(PipeName().c_str(), 1) != FALSE; }, 5000));
+  EXPECT_FALSE(IsWindowVisible(main_));
+
+  const Outcome again = Companion(L"");
+  EXPECT_EQ(again.code, 0u);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main_) != FALSE; }, 10000)) << "a second start shows the window";
+  ShowWindowAsync(main_, SW_HIDE);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main_) == FALSE; }, 5000));
+  EXPECT_EQ(Companion(L"show").code, 0u);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main_) != FALSE; }, 5000)) << "show";
+  EXPECT_EQ(Companion(L"quit").code, 0u);
+  EXPECT_EQ(ProgramExitCode(10000), 0u);
+}
+
 TEST_F(ConsoleTest, NotRunningIsToldAtOnce) {
   const Outcome outcome = Companion(L"status");
   EXPECT_EQ(outcome.code, 3u);
@@ -418,11 +446,13 @@ TEST_F(ConsoleTest, ASilentClientDelaysNeitherScriptsNorTheMenu) {
   const auto clicked = Clock::now();
   PostMessageW(main_, WM_APP + 0x101, 1, WM_RBUTTONDOWN);  // the tray icon's callback, as the shell sends it
   HWND menu = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
-      if (IsWindowVisible(menu)) return true;
-    return false;
-  }, 5000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+          if (IsWindowVisible(menu)) return true;
+        return false;
+      },
+      5000));
   PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
   PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
   PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -485,9 +515,9 @@ TEST_F(ConsoleTest, OnlyTheCurrentUserMayOpenThePipe) {
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_EQ(GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                            &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(
+      GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor),
+      static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_NE(dacl, nullptr) << "a missing DACL would let everyone in";
   ASSERT_EQ(dacl->AceCount, 1);
   void* ace = nullptr;

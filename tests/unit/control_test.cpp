@@ -64,12 +64,12 @@ TEST(RequestLine, AnythingElseIsAnErrorNotARequest) {
   const std::string cases[] = {
       "",
       "\n",
-      "status\n",                // no protocol version
-      "QX/2 status\n",           // a version this program does not speak
-      "qx/1 status\n",           // the version word is exact
-      "QX/1\n",                  // no verb
+      "status\n",       // no protocol version
+      "QX/2 status\n",  // a version this program does not speak
+      "qx/1 status\n",  // the version word is exact
+      "QX/1\n",         // no verb
       "QX/1 explode\n",
-      "QX/1 on\n",               // no outlet
+      "QX/1 on\n",  // no outlet
       "QX/1 on 0\n",
       "QX/1 on 5\n",
       "QX/1 on 01\n",
@@ -81,16 +81,16 @@ TEST(RequestLine, AnythingElseIsAnErrorNotARequest) {
       "QX/1 temperature 1\n",
       "QX/1 quit now\n",
       "QX/1 show 1\n",
-      longest + " \n",                             // 4097 bytes
-      "QX/1 status \xC0\xAF\n",                     // overlong "/"
-      "QX/1 status \xED\xA0\x80\n",                 // a surrogate
-      "QX/1 status \xF4\x90\x80\x80\n",             // beyond U+10FFFF
-      "QX/1 status \xE2\x82\n",                     // cut short
-      "QX/1 status \x80\n",                         // a lone continuation byte
+      longest + " \n",                   // 4097 bytes
+      "QX/1 status \xC0\xAF\n",          // overlong "/"
+      "QX/1 status \xED\xA0\x80\n",      // a surrogate
+      "QX/1 status \xF4\x90\x80\x80\n",  // beyond U+10FFFF
+      "QX/1 status \xE2\x82\n",          // cut short
+      "QX/1 status \x80\n",              // a lone continuation byte
       "QX/1 status \xFF\n",
-      std::string("QX/1 on 1\0 2\n", 13),           // NUL
-      "QX/1 on 1\n2\n",                             // a second line inside
-      "QX/1 on 1\x1B[2J\n",                         // an escape sequence
+      std::string("QX/1 on 1\0 2\n", 13),  // NUL
+      "QX/1 on 1\n2\n",                    // a second line inside
+      "QX/1 on 1\x1B[2J\n",                // an escape sequence
   };
   for (const std::string& line : cases) {
     const ParsedRequest parsed = ParseRequestLine(line);
@@ -192,9 +192,28 @@ TEST(ShownTemperature, OnlyADecimalNumberAtTheStartCounts) {
     const char* shown;
     const char* number;  // nullptr: none
   } cases[] = {
-      {"23.5 \xB0" "C", "23.5"}, {"-4.0 \xB0" "C", "-4.0"}, {"0.3 \xB0" "C", "0.3"}, {"149.9 \xB0" "C", "149.9"},
-      {"OFF", nullptr},          {"", nullptr},            {"-", nullptr},          {"23. \xB0" "C", nullptr},
-      {".5", nullptr},           {"023.5", nullptr},       {"23.5x", nullptr},      {"1e3", nullptr},
+      {"23.5 \xB0"
+       "C",
+       "23.5"},
+      {"-4.0 \xB0"
+       "C",
+       "-4.0"},
+      {"0.3 \xB0"
+       "C",
+       "0.3"},
+      {"149.9 \xB0"
+       "C",
+       "149.9"},
+      {"OFF", nullptr},
+      {"", nullptr},
+      {"-", nullptr},
+      {"23. \xB0"
+       "C",
+       nullptr},
+      {".5", nullptr},
+      {"023.5", nullptr},
+      {"23.5x", nullptr},
+      {"1e3", nullptr},
   };
   for (const auto& c : cases) {
     const std::optional<std::string> number = ShownTemperatureNumber(c.shown);
@@ -210,7 +229,9 @@ ProgramStatus SampleStatus() {
   ProgramStatus status;
   status.device = true;
   status.device_text = "USB \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xE5\xED";  // подключен
-  status.temperature_text = "-3.5 \xB0" "C";
+  status.temperature_text =
+      "-3.5 \xB0"
+      "C";
   status.reading_fresh = true;
   const char* names[4] = {"Lamp", "\xCD\xE0\xF1\xEE\xF1", "a \"quoted\" \\ name", "tab\there"};
   for (std::size_t k = 0; k < 4; ++k) status.outlets[k].name = names[k];
@@ -226,7 +247,8 @@ ProgramStatus SampleStatus() {
 
 TEST(Status, TextShowsTheFirstLineAndOneLinePerOutlet) {
   EXPECT_EQ(StatusText(SampleStatus()),
-            "USB \xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD  -3.5 \xC2\xB0" "C\n"
+            "USB \xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD  -3.5 \xC2\xB0"
+            "C\n"
             "1. Lamp  \xD0\xB2\xD0\xBA\xD0\xBB\n"
             "2. \xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
             "3. a \"quoted\" \\ name  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
