@@ -100,17 +100,6 @@ TEST(RequestLine, AnythingElseIsAnErrorNotARequest) {
   }
 }
 
-TEST(RequestLine, ErrorsQuoteAtMostAShortPieceOfTheInputAndStayUtf8) {
-  // 30 two-byte letters: a cut in the middle of one would leave a broken character.
-  std::string word;
-  for (int i = 0; i < 30; ++i) word += "\xD0\xAF";
-  const ParsedRequest parsed = ParseRequestLine("QX/1 x" + word + "\n");
-  ASSERT_FALSE(parsed.request);
-  EXPECT_TRUE(IsValidUtf8(parsed.error));
-  EXPECT_LT(parsed.error.size(), 80u);
-  EXPECT_NE(parsed.error.find("..."), std::string::npos);
-}
-
 TEST(RequestLine, WhatTheCompanionSendsIsWhatItMeant) {
   const std::vector<std::string> words = {"toggle", "4", "1"};
   EXPECT_EQ(RequestLine(words), "QX/1 toggle 4 1\n");
