@@ -58,7 +58,7 @@ ProgramStatus ReadProgramStatus(const Program& program) {
     shown.on_at_start = GetState(StartupBox(outlet)) == 1;
     shown.on_at_exit = GetState(ExitBox(outlet)) == 1;
     shown.schedule_on = RuleTime(outlet - 1);
-    shown.schedule_off = RuleTime(outlet + 3);
+    shown.schedule_off = RuleTime(kOutletCount + outlet - 1);
     shown.thermostat_enabled = GetState(ThermostatButton(outlet)) == 1;
     shown.band = {GetState(SwitchOnBandField(outlet)), GetState(SwitchOffBandField(outlet))};
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/widget_numbers.h"
+
 namespace qx {
 
 // One outlet as its widgets show it. Texts are Windows-1251, as in the program.
@@ -33,7 +35,7 @@ struct ProgramStatus {
   std::string device_text;       // the status bar's connection field
   std::string temperature_text;  // as the window shows it: "23.5 °C" or "OFF"
   bool reading_fresh = false;
-  std::array<OutletStatus, 4> outlets;
+  std::array<OutletStatus, kOutletCount> outlets;
 };
 
 struct Reply {

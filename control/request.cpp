@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
+#include "model/widget_numbers.h"
+
 namespace qx {
 namespace {
-
-constexpr int kOutletCount = 4;
 
 char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -34,7 +34,7 @@ std::optional<Verb> VerbNamed(std::string_view word) {
   return std::nullopt;
 }
 
-// A single digit 1-4 and nothing else: "01", "+1" and "1.0" are not outlet numbers.
+// A single digit from 1 to the outlet count and nothing else: "01", "+1" and "1.0" are not outlet numbers.
 int OutletNumber(std::string_view word) {
   if (word.size() != 1 || word[0] < '1' || word[0] >= '1' + kOutletCount) return 0;
   return word[0] - '0';

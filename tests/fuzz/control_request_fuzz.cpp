@@ -23,7 +23,7 @@ std::vector<std::string> Words(const qx::Request& request) {
   static const char* const kVerbs[] = {"status", "temperature", "on", "off", "toggle", "show", "quit"};
   std::vector<std::string> words = {kVerbs[static_cast<int>(request.verb)]};
   if (request.json) words.push_back("--json");
-  for (int outlet = 1; outlet <= 4; ++outlet) {
+  for (int outlet = 1; outlet <= qx::kOutletCount; ++outlet) {
     if (request.Names(outlet)) words.push_back(std::to_string(outlet));
   }
   return words;
