@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/reply.h"
@@ -366,6 +367,33 @@ TEST_F(ConsoleTest, ThePipeAnswersBadInputWithAnError) {
   EXPECT_EQ(ReportBytes(), std::vector<int>{0x02}) << "nothing was switched";
   const Outcome after = Companion(L"status");
   EXPECT_EQ(after.code, 0u) << "the channel still serves";
+}
+
+// More clients at once than the program serves side by side: the rest wait their turn in the
+// pipe's queue, and every one gets its answer.
+TEST_F(ConsoleTest, ManyClientsAtOnceAreAllAnswered) {
+  StartProgram();
+  constexpr int kClients = 20;
+  std::vector<int> statuses(kClients, -1);
+  std::vector<std::thread> clients;
+  for (int k = 0; k < kClients; ++k) {
+    clients.emplace_back([&, k] {
+      HANDLE pipe = INVALID_HANDLE_VALUE;
+      WaitFor(
+          [&] {
+            if ((pipe = OpenPipe()) != INVALID_HANDLE_VALUE) return true;
+            if (GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeW(PipeName().c_str(), 1000);
+            return false;
+          },
+          10000);
+      if (pipe == INVALID_HANDLE_VALUE) return;
+      const std::optional<qx::Reply> reply = qx::ParseReply(Exchange(pipe, "QX/1 status --json\n"));
+      CloseHandle(pipe);
+      if (reply && JsonReader::Read(reply->body)) statuses[static_cast<std::size_t>(k)] = reply->status;
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(statuses, std::vector<int>(kClients, 0));
 }
 
 TEST_F(ConsoleTest, WithoutADeviceNothingChangesAndNoBoxOpens) {
