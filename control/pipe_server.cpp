@@ -212,10 +212,11 @@ void ServeClient(Server& server, UniqueHandle pipe) {
   ReplySent(server);
   if (!ok) return;
   // The reply stays readable until the client has it: we close our end once it closes its own
-  // (or has had its time).
+  // (or has had its time; whatever else it sends meanwhile is dropped unread).
+  const ULONGLONG deadline = GetTickCount64() + kReplyWriteMs;
   char rest[64];
   DWORD got = 0;
-  while (Transfer(server, pipe.get(), event.get(), false, rest, sizeof rest, got, GetTickCount64() + kReplyWriteMs)) {
+  while (Transfer(server, pipe.get(), event.get(), false, rest, sizeof rest, got, deadline)) {
   }
 }
 

@@ -424,8 +424,8 @@ TEST_F(ConsoleTest, WithoutACommandTheProgramStartsOrShowsItself) {
   const Outcome first = Companion(L"");
   EXPECT_EQ(first.code, 0u);
   HWND window = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (window = FindWindowW(L"QuellarotixWindow", L"USB Quellarotix")) != nullptr; },
-                      15000));
+  ASSERT_TRUE(
+      WaitFor([&] { return (window = FindWindowW(L"QuellarotixWindow", L"USB Quellarotix")) != nullptr; }, 15000));
   EXPECT_LT(first.ms, 3000.0) << "it did not wait for the program";
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
