@@ -12,6 +12,7 @@
 #include "control/pipe_name.h"
 #include "control/reply.h"
 #include "control/request.h"
+#include "qx_version.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/unique_handles.h"
 
@@ -163,7 +164,7 @@ int Run(const std::vector<std::string>& words) {
     return kExitDone;
   }
   if (views.size() == 1 && views[0] == "--version") {
-    Write(STD_OUTPUT_HANDLE, "Quellarotix " QX_VERSION "\n");
+    Write(STD_OUTPUT_HANDLE, "Quellarotix " QX_VERSION_TEXT "\n");
     return kExitDone;
   }
   const ParsedRequest parsed = ParseCommand(views);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "control/reply.h"
+#include "qx_version.h"
 #include "tests/support/desktop_support.h"
 #include "tests/support/json_reader.h"
 #include "tests/support/settings_groups.h"
@@ -328,7 +329,7 @@ TEST_F(ConsoleTest, WrongRequestsAreRefusedBeforeAnythingHappens) {
   const Outcome help = Companion(L"--help");
   EXPECT_EQ(help.code, 0u);
   EXPECT_NE(help.out.find("next tick"), std::string::npos);
-  EXPECT_EQ(Companion(L"--version").out, "Quellarotix " QX_VERSION "\n");
+  EXPECT_EQ(Companion(L"--version").out, "Quellarotix " QX_VERSION_TEXT "\n");
   EXPECT_EQ(ReportBytes(), std::vector<int>{0x02});
 }
 
