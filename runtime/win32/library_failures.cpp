@@ -1,20 +1,23 @@
-// Where the C++ library would throw (a string longer than memory allows, an allocation refused),
-// the companion ends at once. Nothing in it catches such an exception, so each would end it
-// through the terminate handler anyway; defining the library's throw helpers here keeps the
-// exception classes, their message strings and the formatting behind them out of the file, which
-// is a third of it. (The window program keeps the library's own: its settings reader catches a
-// refused allocation.)
+// Where the C++ library throws on the programs' behalf. Nothing in them catches an exception but a
+// refused allocation (the settings reader answers one with a failure value), so the rest -- a
+// string longer than memory allows, an index out of range, an empty std::function called -- would
+// end the program through the terminate handler anyway: here they end it at once. Defining the
+// library's throw helpers keeps its exception classes, their message strings and the formatting
+// behind them out of the files: 53 KB of the exe, half of the companion.
+//
+// Compiled into each executable itself, not into a library, so these come before the library's own.
 
 #include <cstdlib>
+#include <new>
 
 namespace std {
-[[noreturn]] void __throw_bad_exception() {
-  std::abort();
-}
 [[noreturn]] void __throw_bad_alloc() {
-  std::abort();
+  throw bad_alloc();
 }
 [[noreturn]] void __throw_bad_array_new_length() {
+  throw bad_array_new_length();
+}
+[[noreturn]] void __throw_bad_exception() {
   std::abort();
 }
 [[noreturn]] void __throw_bad_cast() {
