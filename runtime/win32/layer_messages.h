@@ -17,6 +17,9 @@ inline constexpr UINT kMsgTrayPosted = WM_APP + 0x102;
 // text change for the user-interface thread.
 inline constexpr UINT kMsgRunWorkerRequests = WM_APP + 0x103;
 
+// Posted to the dispatcher by PostProgramEvent: wParam is the event code, lParam its object.
+inline constexpr UINT kMsgProgramEvent = WM_APP + 0x104;
+
 // Accelerator command ids of Tab and Shift+Tab.
 inline constexpr WORD kCommandNextWidget = 0xFF01;
 inline constexpr WORD kCommandPreviousWidget = 0xFF02;

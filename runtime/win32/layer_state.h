@@ -15,13 +15,25 @@
 
 #include "runtime/win32/registry.h"
 #include "runtime/win32/unique_handles.h"
+#include "runtime/win32/widgets.h"
 
 namespace qx {
 
 // The class of every top-level window the layer makes.
 inline constexpr wchar_t kLayerWindowClass[] = L"QuellarotixWindow";
 
-enum class WidgetKind { kPanel, kFrame, kCheckBox, kToggleButton, kText, kStringField, kComboBox, kSpinField };
+enum class WidgetKind {
+  kPanel,
+  kFrame,
+  kCheckBox,
+  kToggleButton,
+  kText,
+  kStringField,
+  kComboBox,
+  kSpinField,
+  kButton,
+  kCanvas
+};
 
 // Which font a widget is drawn in: the reference of one of the layer's fonts, or kGuiFont for the
 // platform's default GUI font. The handle itself depends on the DPI of the widget's window.
@@ -67,13 +79,15 @@ struct WidgetRecord {
   int background_colour = -1;
   UniqueHbrush background_brush;
   int font = kGuiFont;
-  Layout layout;  // ComboBox: height is the closed height
+  Layout layout;       // ComboBox: height is the closed height
   std::wstring shown;  // the control's text, for the kinds whose text the layer follows
   bool quiet = false;  // redrawing stopped while it is filled unseen (widgets.cpp)
   bool three_state = false;
   bool border_only = false;  // Frame styles that draw nothing inside their border
   bool numeric = false;      // SpinField
   int minimum = 0, maximum = 0, value = 0;
+  CanvasPainter painter;           // Canvas
+  int mouse_x = -1, mouse_y = -1;  // Canvas: the mouse over it, -1 when it is elsewhere
   ~WidgetRecord();
 };
 
@@ -148,7 +162,7 @@ struct LayerState {
   EventRecord working;
   EventRecord snapshot;
   std::vector<std::pair<int, int>> pending;  // (code, window), oldest first; a few at most
-  int suppress_events = 0;                  // > 0 while running a worker's request
+  int suppress_events = 0;                   // > 0 while running a worker's request
   bool has_quiet_widgets = false;
 
   // How the last combo box came to the closed height asked of it (see SetComboClosedHeight): a
@@ -179,6 +193,13 @@ bool SamePath(std::wstring_view a, std::wstring_view b);
 // start-up -- a round trip to a server. The window's user data keeps the procedure it had.
 void InterposeWindowProc(HWND window, WNDPROC procedure);
 LRESULT CallInterposedProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+
+// Registers the canvas's window class (canvas.cpp); false if the platform refused.
+bool RegisterCanvasClass(HINSTANCE instance);
+extern const wchar_t kCanvasClass[];
+// Creates one native control as a widget of the current list (widgets.cpp).
+int NewSimpleWidget(int number, WidgetKind kind, const wchar_t* cls, const std::string& text, DWORD style,
+                    DWORD ex_style, int x, int y, int width, int height, bool border_only = false);
 
 // Shared helpers of the layer's files.
 WindowRecord* FindWindowRecord(HWND hwnd);

@@ -11,10 +11,10 @@
 #include <charconv>
 #include <memory>
 
+#include "runtime/platform/text_encoding.h"
 #include "runtime/text.h"
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
-#include "runtime/platform/text_encoding.h"
 
 namespace qx {
 namespace {
@@ -56,6 +56,7 @@ bool FollowsText(WidgetKind kind) {
     case WidgetKind::kStringField:
     case WidgetKind::kCheckBox:
     case WidgetKind::kToggleButton:
+    case WidgetKind::kButton:
     case WidgetKind::kFrame:
       return true;
     default:
@@ -176,9 +177,11 @@ int RegisterWidget(LayerState* s, int number, std::unique_ptr<WidgetRecord> reco
   return ref;
 }
 
-// Creates one native control as a widget; the common path of most kinds.
+}  // namespace
+
+// The common path of most kinds.
 int NewSimpleWidget(int number, WidgetKind kind, const wchar_t* cls, const std::string& text, DWORD style,
-                    DWORD ex_style, int x, int y, int width, int height, bool border_only = false) {
+                    DWORD ex_style, int x, int y, int width, int height, bool border_only) {
   LayerState* s = EnsureLayer();
   Placement at;
   if (!s || number < kAnonymousNumber || !CurrentPlacement(s, at)) return kNoObject;
@@ -193,6 +196,8 @@ int NewSimpleWidget(int number, WidgetKind kind, const wchar_t* cls, const std::
   if (border_only) SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return RegisterWidget(s, number, std::move(record), at);
 }
+
+namespace {
 
 // The pages fill the panel's display area, which depends on its size and on the height of its
 // tab strip (its font).
@@ -459,6 +464,26 @@ int NewToggleButton(int number, int x, int y, int width, int height, const std::
   const DWORD style = static_cast<DWORD>(options) & 0xFFFF;
   return NewSimpleWidget(number, WidgetKind::kToggleButton, L"Button", text, WS_VISIBLE | WS_TABSTOP | style, 0, x, y,
                          width, height);
+}
+
+int NewButton(int number, int x, int y, int width, int height, const std::string& text) {
+  return NewSimpleWidget(number, WidgetKind::kButton, L"Button", text, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, x, y,
+                         width, height);
+}
+
+int NewCanvas(int number, int x, int y, int width, int height, CanvasPainter painter) {
+  LayerState* s = EnsureLayer();
+  if (!s || !RegisterCanvasClass(s->instance)) return kNoObject;
+  const int ref = NewSimpleWidget(number, WidgetKind::kCanvas, kCanvasClass, "", WS_VISIBLE, 0, x, y, width, height);
+  if (WidgetRecord* w = ref != kNoObject ? FindWidget(ref) : nullptr) w->painter = std::move(painter);
+  return ref;
+}
+
+void ResizeWidget(int widget, int x, int y, int width, int height) {
+  WidgetRecord* w = FindWidget(widget);
+  if (!w) return;
+  w->layout = {x, y, width, height};
+  PlaceWidget(*w, DpiOfWidget(*w));
 }
 
 int NewText(int number, int x, int y, int width, int height, const std::string& text, int options) {

@@ -6,6 +6,7 @@
 // leaves a widget that held the number in place.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "runtime/win32/window_layer.h"
@@ -63,6 +64,41 @@ int NewComboBox(int number, int x, int y, int width, int height, int options = 0
 // A number box with arrows; the value starts at 0 and stays within minimum..maximum.
 int NewSpinField(int number, int x, int y, int width, int height, int minimum, int maximum, int options);
 int NewToggleButton(int number, int x, int y, int width, int height, const std::string& text, int options);
+// A push button; a click arrives as a GadgetEvent.
+int NewButton(int number, int x, int y, int width, int height, const std::string& text);
+
+// --- Canvas: a surface the program paints -------------------------------------------------------
+// What a paint callback draws on, valid during the call only. Sizes and places are pixels of the
+// display (the canvas's size at its window's DPI); the picture reaches the screen in one piece
+// when the callback returns, so nothing flickers.
+class CanvasSurface {
+ public:
+  virtual ~CanvasSurface() = default;
+  [[nodiscard]] virtual int Width() const = 0;
+  [[nodiscard]] virtual int Height() const = 0;
+  [[nodiscard]] virtual int Dpi() const = 0;
+  // Rows of 0x00RRGGBB pixels, top row first, placed at the surface's top left corner.
+  virtual void PutPixels(const std::uint32_t* pixels, int width, int height) = 0;
+  // A line of text in the canvas's font at the window's DPI, its top at y; align is
+  // kTextCentred or kTextRight (x is then the centre or the right end) or 0.
+  virtual void PutText(int x, int y, const std::string& text, int colour, int align) = 0;
+  [[nodiscard]] virtual int TextWidth(const std::string& text) = 0;
+  [[nodiscard]] virtual int TextHeight() = 0;
+};
+using CanvasPainter = std::function<void(CanvasSurface&)>;
+// GadgetEvent types of a canvas: the mouse moved over it, or left it.
+inline constexpr int kCanvasMouseMoved = 14002;
+inline constexpr int kCanvasMouseLeft = 14003;
+// A canvas painted by `painter` whenever it needs to be; it takes the list's default font.
+int NewCanvas(int number, int x, int y, int width, int height, CanvasPainter painter);
+// Asks for a fresh paint soon (after the loop's current event).
+void RedrawCanvas(int widget);
+// Where the mouse was last seen over the canvas, in display pixels; false when it is not over it.
+[[nodiscard]] bool CanvasMousePosition(int widget, int& x, int& y);
+
+// Moves and sizes a widget (pixels at 96 DPI, like its creation).
+void ResizeWidget(int widget, int x, int y, int width, int height);
+
 // Ends the pages of the innermost open Panel: its container becomes current again.
 void CloseContainer();
 

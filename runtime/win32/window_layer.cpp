@@ -21,10 +21,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "runtime/platform/text_encoding.h"
 #include "runtime/win32/layer_messages.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/shell_services.h"
-#include "runtime/platform/text_encoding.h"
 
 namespace qx {
 
@@ -162,6 +162,12 @@ LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpar
       } else {
         QueueWindowEvent(WindowSizedEvent, ref);
       }
+      // A window the user may size keeps the size it was dragged to, in 96-DPI pixels like the
+      // rest of its layout, so that a move to another DPI keeps it too.
+      if (wparam != SIZE_MINIMIZED && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME)) {
+        window->client.width = MulDiv(LOWORD(lparam), 96, window->dpi);
+        window->client.height = MulDiv(HIWORD(lparam), 96, window->dpi);
+      }
       RelayoutStatusBars(hwnd);
       break;
     case WM_DPICHANGED:
@@ -239,6 +245,10 @@ LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
     RunWorkerRequests();
     return 0;
   }
+  if (msg == kMsgProgramEvent) {
+    SetWorkingEvent(static_cast<int>(wparam), static_cast<int>(lparam), -1, -1);
+    return 0;
+  }
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
@@ -268,7 +278,8 @@ void InterposeWindowProc(HWND window, WNDPROC procedure) {
 
 LRESULT CallInterposedProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return original ? CallWindowProcW(original, window, msg, wparam, lparam) : DefWindowProcW(window, msg, wparam, lparam);
+  return original ? CallWindowProcW(original, window, msg, wparam, lparam)
+                  : DefWindowProcW(window, msg, wparam, lparam);
 }
 
 LayerState* Layer() {
@@ -401,8 +412,8 @@ int NewWindow(int number, int x, int y, int width, int height, const std::string
     return placed;
   };
   const Frame placed = frame(SystemDpi());
-  const HWND hwnd = CreateWindowExW(0, kLayerWindowClass, WidenText(title).c_str(), style, placed.x, placed.y, placed.width,
-                                    placed.height, nullptr, nullptr, s->instance, nullptr);
+  const HWND hwnd = CreateWindowExW(0, kLayerWindowClass, WidenText(title).c_str(), style, placed.x, placed.y,
+                                    placed.width, placed.height, nullptr, nullptr, s->instance, nullptr);
   if (!hwnd) return kNoObject;
 
   auto record = std::make_unique<WindowRecord>();
@@ -472,6 +483,19 @@ void ChangeWindowState(int window, int state) {
 void ActivateWindow(int window) {
   WindowRecord* w = FindWindowByRef(window);
   if (w) SetActiveWindow(w->hwnd.get());
+}
+
+void FreeWindow(int window) {
+  LayerState* s = Layer();
+  if (s && window != kAnonymousNumber) s->windows.Erase(window);
+}
+
+bool WindowClientSize(int window, int& width, int& height) {
+  const WindowRecord* w = FindWindowByRef(window);
+  if (!w) return false;
+  width = w->client.width;
+  height = w->client.height;
+  return true;
 }
 
 HWND__* NativeWindowHandle(int window) {

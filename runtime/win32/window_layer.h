@@ -72,6 +72,9 @@ inline constexpr int kWindowHidden = 0x10000000;
 inline constexpr int kWindowCaption = 0xC00000;
 inline constexpr int kWindowSystemMenu = 0x80000;
 inline constexpr int kWindowMinimizeBox = 0x20000;
+inline constexpr int kWindowMaximizeBox = 0x10000;
+// The user may drag the window's edges; the layer then follows its client size (WindowClientSize).
+inline constexpr int kWindowSizeBox = 0x40000;
 inline constexpr int kMainWindowOptions = 0x10CA0001;
 
 // ChangeWindowState states.
@@ -93,12 +96,22 @@ void SetWindowHidden(int window, int hidden);
 // kWindowStateNormal, kWindowStateMaximized or kWindowStateMinimized; other values do nothing.
 void ChangeWindowState(int window, int state);
 void ActivateWindow(int window);
+// Destroys the window with its widgets; the number names nothing afterwards.
+void FreeWindow(int window);
+// The client area's size in pixels at 96 DPI, as the program gave it or the user dragged it;
+// false (and nothing written) if there is no such window.
+bool WindowClientSize(int window, int& width, int& height);
 // The window's native handle (for SetTimer/KillTimer and the calls below that take one); nullptr
 // if there is no such window.
 [[nodiscard]] HWND__* NativeWindowHandle(int window);
 
 // Blocks (without polling and without time-out) until the next event; returns its code.
 int WaitForEvent();
+// Makes the user-interface thread's WaitForEvent return `code` (>= WM_APP, so that no platform
+// message has it) with CurrentEventWidget() == object. Callable from any thread; false once the
+// layer is shut down. A modal loop running at that moment (message box, popup menu) swallows the
+// event, so the program keeps what the event announces where its loop can look again.
+bool PostProgramEvent(int code, int object);
 // The type of the event returned last; -1 when it has none.
 [[nodiscard]] int CurrentEventType();
 // GadgetEvent: the widget number. (Same field as CurrentEventMenuItem.)

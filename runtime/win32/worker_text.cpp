@@ -55,8 +55,8 @@ struct Request {
 Lock g_mutex;
 Condition g_done;
 std::vector<Request*> g_queue;  // guarded by g_mutex; a handful at most, oldest first
-bool g_accepting = false;      // guarded by g_mutex
-HWND g_dispatcher = nullptr;   // guarded by g_mutex
+bool g_accepting = false;       // guarded by g_mutex
+HWND g_dispatcher = nullptr;    // guarded by g_mutex
 std::atomic<DWORD> g_ui_thread{0};
 
 struct ShownText {
@@ -128,6 +128,12 @@ void AcceptWorkerRequests(DWORD ui_thread, HWND dispatcher) {
   g_accepting = true;
   g_dispatcher = dispatcher;
   g_ui_thread.store(ui_thread);
+}
+
+bool PostProgramEvent(int code, int object) {
+  std::lock_guard lock(g_mutex);
+  if (!g_accepting || !g_dispatcher || code < static_cast<int>(WM_APP)) return false;
+  return PostMessageW(g_dispatcher, kMsgProgramEvent, static_cast<WPARAM>(code), static_cast<LPARAM>(object)) != 0;
 }
 
 void CancelWorkerRequests() {
