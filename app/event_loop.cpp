@@ -26,7 +26,8 @@ void OnTrayEvent(Program& program, int click) {
   // A double click's own event only refreshed the texts: its first press has shown the window.
 }
 
-void OnGadgetEvent(Program& program, int widget) {
+void OnGadgetEvent(Program& program, int widget, int type) {
+  if (program.history_view.OnGadgetEvent(widget, type)) return;
   if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(kOutletCount)) {
     program.device.SendOutletReport();
   } else if (widget >= kFirstScheduleWidget && widget <= kLastScheduleWidget) {
@@ -42,6 +43,10 @@ bool OnMenuEvent(Program& program, int item) {
   // Nothing of the outlets changes, so no report goes out.
   if (item == kLogonItem) {
     ToggleStartAtLogon();
+    return true;
+  }
+  if (item == kHistoryItem) {
+    program.history_view.Show(program.outlet_names);
     return true;
   }
   if (item >= 1 && item <= kOutletCount) {
@@ -61,6 +66,7 @@ Event NextEvent() {
   event.kind = WaitForEvent();
   event.object = event.kind == MenuEvent ? CurrentEventMenuItem() : CurrentEventWidget();
   event.type = CurrentEventType();
+  event.window = CurrentEventWindow();
   return event;
 }
 
@@ -74,11 +80,12 @@ bool DispatchEvent(Program& program, const Event& event) {
       OnTrayEvent(program, event.type);
       return true;
     case GadgetEvent:
-      OnGadgetEvent(program, event.object);
+      OnGadgetEvent(program, event.object, event.type);
       return true;
     case MinimizeEvent:
-      // Either window's minimise box sends the main window back to the tray.
-      SetWindowHidden(kMainWindow, 1);
+      // The main and the Thermometer window's minimise box sends the main window back to the
+      // tray; the history window minimises alone.
+      if (event.window == kMainWindow || event.window == kThermometerWindow) SetWindowHidden(kMainWindow, 1);
       return true;
     case MenuEvent:
       return OnMenuEvent(program, event.object);
@@ -88,10 +95,14 @@ bool DispatchEvent(Program& program, const Event& event) {
         OnTrayEvent(program, kTrayLeftPressed);
         return true;
       }
+      if (program.history_view.OnProgramEvent(event.kind, event.object)) return true;
+      // The history window's close box closes it alone.
+      if (program.history_view.OnWindowEvent(event.kind, event.window)) return true;
       // Everything else, timer ticks and keystrokes included, brings the typed names into the
-      // labels; a close request from either window then ends the loop.
+      // labels; a close request from the main or the Thermometer window then ends the loop.
       TakeNamesFromFields(program);
       RefreshNameLabels(program);
+      program.history_view.RefreshProblem();
       return event.kind != CloseEvent;
   }
 }

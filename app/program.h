@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/history_recording.h"
+#include "app/history_window.h"
 #include "automation/automation_hooks.h"
 #include "automation/settings_file.h"
 #include "device/device_link.h"
@@ -24,6 +25,8 @@ struct Program {
   AutomationHooks automation;
   // The temperature history of this run, from start-up on.
   std::unique_ptr<HistoryRecording> history;
+  // The history chart window and what it shows while it is open.
+  HistoryView history_view;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;
 

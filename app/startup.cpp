@@ -102,6 +102,10 @@ bool StartProgram(Program& program) {
   // the first presence check below); its writer has a thread of its own.
   program.history = std::make_unique<HistoryRecording>(HistoryFolder());
   program.history->Start(program.device);
+  // The chart reads the same folder, and follows each minute as it ends while it is open.
+  program.history_view.SetFolder(HistoryFolder());
+  program.history->SetFinishedMinuteListener(
+      [&program](const MinuteRecord& record) { program.history_view.AddMinute(record); });
   StartTimers(program);
   // Now the policy boxes and the outlets chosen for start-up are ticked.
   LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);

@@ -16,6 +16,7 @@ void BuildPopupMenu() {
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) AddMenuItem(outlet, Concatenate(DecimalText(outlet), ". "));
   AddMenuSeparator();
   AddMenuItem(kThermometerItem, ui::kThermometerItem);
+  AddMenuItem(kHistoryItem, ui::kHistoryItem);
   AddMenuSeparator();
   AddMenuItem(kLogonItem, ui::kLogonItem);
   AddMenuItem(kExitItem, ui::kExitItem);

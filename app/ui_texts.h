@@ -36,6 +36,24 @@ inline constexpr char kExitItem[] = "\xC2\xFB\xF5\xEE\xE4";
 inline constexpr char kLogonItem[] =
     "\xC7\xE0\xEF\xF3\xF1\xEA\xE0\xF2\xFC \xEF\xF0\xE8 \xE2\xF5\xEE\xE4\xE5 \xE2 Windows";
 
+// The history: menu item and window title "История", "История температуры"; the range buttons
+// "24 часа", "7 дней", "30 дней"; "Загрузка…" while the records load, "Нет данных за этот
+// период" when the range has none; "История не записывается:" before the writer's reason; and
+// the axis unit "°C" (a Latin "C", as the chart's other texts).
+inline constexpr char kHistoryItem[] = "\xC8\xF1\xF2\xEE\xF0\xE8\xFF";
+inline constexpr char kHistoryTitle[] = "\xC8\xF1\xF2\xEE\xF0\xE8\xFF \xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xFB";
+inline constexpr char kDayRange[] = "24 \xF7\xE0\xF1\xE0";
+inline constexpr char kWeekRange[] = "7 \xE4\xED\xE5\xE9";
+inline constexpr char kMonthRange[] = "30 \xE4\xED\xE5\xE9";
+inline constexpr char kHistoryLoading[] = "\xC7\xE0\xE3\xF0\xF3\xE7\xEA\xE0\x85";
+inline constexpr char kHistoryEmpty[] =
+    "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xE7\xE0 \xFD\xF2\xEE\xF2 \xEF\xE5\xF0\xE8\xEE\xE4";
+inline constexpr char kHistoryNotWritten[] =
+    "\xC8\xF1\xF2\xEE\xF0\xE8\xFF \xED\xE5 \xE7\xE0\xEF\xE8\xF1\xFB\xE2\xE0\xE5\xF2\xF1\xFF:";
+inline constexpr char kCelsius[] =
+    "\xB0"
+    "C";
+
 // The on markers of the menu items end in the currency sign "¤".
 inline constexpr char kFirstOutletOn[] = " \xA4";
 inline constexpr char kFirstOutletOff[] = "  ";

@@ -8,6 +8,7 @@ namespace qx {
 
 inline constexpr int kMainWindow = 0;
 inline constexpr int kThermometerWindow = 1;
+inline constexpr int kHistoryWindow = 2;
 
 inline constexpr int kLargeFont = 1;  // "Arial" 18 points bold
 inline constexpr int kHugeFont = 2;   // "Arial" 22 points bold
@@ -22,6 +23,7 @@ inline constexpr int kThermostatTimer = 3;
 // Popup menu items.
 inline constexpr int kThermometerItem = 5;
 inline constexpr int kExitItem = 6;
+inline constexpr int kHistoryItem = 7;
 inline constexpr int kLogonItem = 8;  // start at log-on, ticked or not
 
 }  // namespace qx

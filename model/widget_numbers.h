@@ -109,6 +109,13 @@ inline constexpr int kTemperatureLabel = 101;
 // The Thermometer window's reading.
 inline constexpr int kThermometerDisplay = 103;
 
+// The history window: its range buttons, the writer's one-line message and the chart.
+inline constexpr int kHistoryDayButton = 110;
+inline constexpr int kHistoryWeekButton = 111;
+inline constexpr int kHistoryMonthButton = 112;
+inline constexpr int kHistoryProblemText = 113;
+inline constexpr int kHistoryChart = 114;
+
 // Where a schedule widget's and a band widget's stored value sit in their tables (the settings
 // file's ScheduleTable and ThermostatTable): the first box or field has slot 1, slot 0 is never used.
 constexpr std::size_t ScheduleSlot(int widget) {

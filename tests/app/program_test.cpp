@@ -348,17 +348,6 @@ INSTANTIATE_TEST_SUITE_P(Examples, TrayMenuTextTest,
 
 // --- Thermometer window -----------------------------------------------------------------------
 
-int WindowsTitled(const wchar_t* title) {
-  int count = 0;
-  HWND window = nullptr;
-  while ((window = FindWindowExW(nullptr, window, nullptr, title)) != nullptr) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId()) ++count;
-  }
-  return count;
-}
-
 TEST_F(ProgramTest, ThermometerTwiceGivesOneFreshWindowInTheCentre) {
   Start();
   switch_->ClearOutputReports(0);

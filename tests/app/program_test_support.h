@@ -43,6 +43,18 @@ inline HWND OpenPopupMenu() {
   return nullptr;
 }
 
+// How many top-level windows of this process have the title.
+inline int WindowsTitled(const wchar_t* title) {
+  int count = 0;
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, nullptr, title)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId()) ++count;
+  }
+  return count;
+}
+
 // Presses OK on every message box the program opens while it lives, and counts them.
 class BoxAnswerer {
  public:

@@ -195,7 +195,7 @@ TEST(ChartLayoutTest, StripsShareAndPointTexts) {
   EXPECT_EQ(ChartPointText(layout, layout.plot.left - 1, 180), "");
   EXPECT_EQ(ChartPointText(layout, layout.plot.right, 180), "");
   EXPECT_EQ(ChartCelsiusText(-0.04f, false), "0.0");
-  EXPECT_EQ(ChartCelsiusText(-12.26f, false), "-12.3");
+  EXPECT_EQ(ChartCelsiusText(-12.25f, false), "-12.3");
 }
 
 TEST(ChartPaintTest, LinesAreSoftRulesSharpAndGapsEmpty) {
