@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "runtime/date_text.h"
+#include "runtime/text.h"
 
 namespace qx {
 namespace {
@@ -130,11 +130,7 @@ void ScaleTemperature(const ChartInput& input, const ChartFrame& frame, ChartLay
   if (count > most_ticks) step = NiceStep(layout.high_c - layout.low_c, most_ticks);
   for (float value = std::ceil(layout.low_c / step) * step; value <= layout.high_c + step * 0.01f; value += step) {
     const float rounded = std::round(value / step) * step;
-    char text[32];
-    if (step >= 1)
-      std::snprintf(text, sizeof text, "%d", static_cast<int>(std::lround(rounded)));
-    else
-      std::snprintf(text, sizeof text, "%.1f", static_cast<double>(rounded));
+    const std::string text = step >= 1 ? DecimalText(std::lround(rounded)) : ChartCelsiusText(rounded, false);
     layout.temperature_ticks.push_back({layout.YOf(rounded), text});
   }
 }
@@ -245,9 +241,8 @@ ChartLayout LayOutChart(const ChartInput& input, const ChartFrame& frame) {
 }
 
 std::string ChartCelsiusText(float celsius, bool unit) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(celsius));
-  std::string shown = std::string(text) == "-0.0" ? "0.0" : text;
+  std::string shown = FixedDecimalText(celsius, 1);
+  if (shown == "-0.0") shown = "0.0";  // a minus before nothing only puzzles
   if (unit) shown += std::string(" ") + kDegreeC;
   return shown;
 }
