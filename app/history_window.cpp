@@ -64,6 +64,24 @@ std::int64_t NowUtcMinute(int utc_offset_minutes) {
   return CurrentDateValue() / 60 - utc_offset_minutes;
 }
 
+const char* RangeText(ChartRange range) {
+  switch (range) {
+    case ChartRange::kWeek:
+      return ui::kWeekRange;
+    case ChartRange::kMonth:
+      return ui::kMonthRange;
+    default:
+      return ui::kDayRange;
+  }
+}
+
+// The surface's name says what it shows once it is on the screen, for those who cannot see it
+// (a screen reader reads a control's name) and for the benchmark that times the chart's opening
+// from outside the program.
+void Describe(const std::string& shown) {
+  SetText(kHistoryChart, shown);
+}
+
 ChartRange RangeOfButton(int widget) {
   if (widget == kHistoryWeekButton) return ChartRange::kWeek;
   if (widget == kHistoryMonthButton) return ChartRange::kMonth;
@@ -288,6 +306,7 @@ void HistoryView::Paint(CanvasSurface& surface) {
     pixels_.Reset(frame.width, frame.height, colours.background);
     surface.PutPixels(pixels_.pixels.data(), pixels_.width, pixels_.height);
     surface.PutText(centre_x, centre_y, ui::kHistoryLoading, kTextColour, kTextCentred);
+    Describe(ui::kHistoryLoading);
     return;
   }
   const ChartInput input = Input();
@@ -322,11 +341,17 @@ void HistoryView::Paint(CanvasSurface& surface) {
   }
   if (!layout.has_data) {
     surface.PutText(plot.left + plot.Width() / 2, centre_y, ui::kHistoryEmpty, kTextColour, kTextCentred);
+    Describe(ui::kHistoryEmpty);
     return;
   }
-  if (pointing)
-    surface.PutText(plot.left, 0, ChartPointText(layout, mouse_x, input.utc_offset_minutes), kTextColour, 0);
+  if (pointing) {
+    // Beside the pointer's line, on whichever side has room for it.
+    const std::string text = ChartPointText(layout, mouse_x, input.utc_offset_minutes);
+    const bool right = mouse_x + gap + surface.TextWidth(text) <= plot.right;
+    surface.PutText(right ? mouse_x + gap : mouse_x - gap, 0, text, kTextColour, right ? 0 : kTextRight);
+  }
   ++charts_painted_;
+  Describe(Concatenate(RangeText(range_), ": ", ChartCelsiusText(layout.latest_c, true)));
 }
 
 }  // namespace qx

@@ -536,6 +536,10 @@ int WaitForEvent() {
   } else {
     s->working.wparam = msg.wParam;
     s->working.lparam = msg.lParam;
+    // A message returned as it is belongs to the window it was for: a close request posted to
+    // a window is that window's, not the one the last event came from.
+    const WindowRecord* target = FindWindowRecord(msg.hwnd);
+    s->working.window = target ? target->ref : -1;
   }
   s->snapshot = s->working;
   s->snapshot.code = result;
