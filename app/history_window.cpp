@@ -113,8 +113,11 @@ void HistoryView::Show(const OutletNames& names) {
     RedrawCanvas(kHistoryChart);
     return;
   }
+  // The records are read while the window is made and shown: both take a while.
+  StartLoading();
   if (NewWindow(kHistoryWindow, 0, 0, kClientWidth, kClientHeight, ui::kHistoryTitle, kHistoryWindowOptions) ==
       kNoObject) {
+    load_.reset();
     return;
   }
   range_ = ChartRange::kDay;
@@ -125,7 +128,6 @@ void HistoryView::Show(const OutletNames& names) {
   NewCanvas(kHistoryChart, 0, 0, 1, 1, [this](CanvasSurface& surface) { Paint(surface); });
   LayOutWidgets();
   RefreshProblem();
-  StartLoading();
   SetWindowHidden(kHistoryWindow, 0);
 }
 
@@ -190,11 +192,11 @@ void HistoryView::StartLoading() {
   if (started == 0) load_.reset();  // nothing will come: show what there is
 }
 
-void HistoryView::TakeLoaded() {
-  if (!load_) return;
+bool HistoryView::TakeLoaded() {
+  if (!load_) return false;
   {
     std::lock_guard guard(load_->lock);
-    if (!load_->done) return;
+    if (!load_->done) return false;
     minutes_ = std::move(load_->minutes);
   }
   load_.reset();
@@ -204,7 +206,7 @@ void HistoryView::TakeLoaded() {
     if (m.utc_minute > newest) minutes_.push_back(m);
   }
   arrived_while_loading_.clear();
-  RedrawCanvas(kHistoryChart);
+  return true;
 }
 
 void HistoryView::AddMinute(const MinuteRecord& record) {
@@ -266,7 +268,7 @@ bool HistoryView::OnWindowEvent(int kind, int window) {
 
 bool HistoryView::OnProgramEvent(int kind, int object) {
   if (kind != kHistoryLoadedEvent) return false;
-  if (object == load_number_) TakeLoaded();
+  if (object == load_number_ && TakeLoaded()) RedrawCanvas(kHistoryChart);
   return true;
 }
 
@@ -289,7 +291,7 @@ ChartInput HistoryView::Input() const {
 
 void HistoryView::Paint(CanvasSurface& surface) {
   // A load that has finished is taken here too: its event may have been swallowed by a modal loop.
-  TakeLoaded();
+  (void)TakeLoaded();
   ChartFrame frame;
   frame.width = surface.Width();
   frame.height = surface.Height();

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "automation/settings_file.h"
 #include "history/chart_layout.h"
 #include "history/chart_paint.h"
 #include "history/minute_record.h"
-#include "automation/settings_file.h"
 
 namespace qx {
 
@@ -51,7 +51,8 @@ class HistoryView {
  private:
   struct Load;
   void StartLoading();
-  void TakeLoaded();
+  // Takes over what a finished load read; false while it runs (or when none does).
+  bool TakeLoaded();
   void LayOutWidgets();
   void Paint(class CanvasSurface& surface);
   ChartInput Input() const;
