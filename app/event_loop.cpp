@@ -46,7 +46,7 @@ bool OnMenuEvent(Program& program, int item) {
     return true;
   }
   if (item == kHistoryItem) {
-    program.history_view.Show(program.outlet_names);
+    program.history_view.Show();
     return true;
   }
   if (item >= 1 && item <= kOutletCount) {

@@ -104,8 +104,11 @@ bool HistoryView::IsOpen() const {
   return NativeWindowHandle(kHistoryWindow) != nullptr;
 }
 
-void HistoryView::Show(const OutletNames& names) {
-  for (std::size_t k = 0; k < kChartOutlets; ++k) names_[k] = names[k].Read();
+void HistoryView::Show() {
+  // The names as their fields hold them: the menu's copies may be padded.
+  for (int outlet = 1; outlet <= kChartOutlets; ++outlet) {
+    names_[static_cast<std::size_t>(outlet - 1)] = GetText(NameField(outlet));
+  }
   if (IsOpen()) {
     SetWindowHidden(kHistoryWindow, 0);
     ChangeWindowState(kHistoryWindow, kWindowStateNormal);

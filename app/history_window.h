@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/settings_file.h"
+#include "runtime/text.h"
 #include "history/chart_layout.h"
 #include "history/chart_paint.h"
 #include "history/minute_record.h"
@@ -26,8 +26,9 @@ class HistoryView {
 
   // Where the records are read from (the recording's folder).
   void SetFolder(std::string folder) { folder_ = std::move(folder); }
-  // Opens the window, or shows it as it was when it is open; reading starts on opening.
-  void Show(const OutletNames& names);
+  // Opens the window, or shows it as it was when it is open; reading starts on opening. The
+  // strips take the outlets' names from their fields.
+  void Show();
   [[nodiscard]] bool IsOpen() const;
   void Close();
 
