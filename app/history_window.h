@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/text.h"
 #include "history/chart_layout.h"
 #include "history/chart_paint.h"
 #include "history/minute_record.h"
+#include "runtime/text.h"
 
 namespace qx {
 

@@ -151,8 +151,8 @@ void TickTimes(const ChartInput& input, const ChartFrame& frame, ChartLayout& la
   }
   const std::int64_t offset = input.utc_offset_minutes;
   const std::int64_t local_start = layout.start_utc_minute + offset;
-  // The first local time on the step's grid at or after the start (a floor division, so that a
-  // time before 1970 rounds the same way).
+  // The first local time on the step's grid at or after the start. (Division rounds towards zero:
+  // below zero that is already upwards, above it the step is added.)
   std::int64_t local = local_start / step * step;
   if (local < local_start) local += step;
   for (; local < layout.end_utc_minute + offset; local += step) {

@@ -106,8 +106,10 @@ int Open(int runs, const std::vector<int>& outlets) {
     }
     if (!painted) {
       wchar_t name[128] = {};
-      if (HWND shown = window ? FindWindowW(nullptr, kHistoryTitle) : nullptr) GetWindowTextW(Child(shown, kChartWidget), name, 128);
-      std::printf("open: no chart within 10 s (window %p, the surface named \"%ls\")\n", static_cast<void*>(window), name);
+      if (HWND shown = window ? FindWindowW(nullptr, kHistoryTitle) : nullptr)
+        GetWindowTextW(Child(shown, kChartWidget), name, 128);
+      std::printf("open: no chart within 10 s (window %p, the surface named \"%ls\")\n", static_cast<void*>(window),
+                  name);
       PrintPlace();
       return 1;
     }
