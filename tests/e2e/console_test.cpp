@@ -13,43 +13,30 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "control/reply.h"
 #include "qx_version.h"
-#include "tests/support/desktop_support.h"
+#include "tests/e2e/program_fixture.h"
 #include "tests/support/json_reader.h"
 #include "tests/support/settings_groups.h"
-#include "tools/vswitch/virtual_switch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using qx::test::Clock;
 using qx::test::JsonReader;
 using qx::test::JsonValue;
+using qx::test::MsSince;
+using qx::test::WaitFor;
 
 // "Насос" in the settings file's Windows-1251 and in the companion's UTF-8.
 constexpr char kPumpCp1251[] = "\xCD\xE0\xF1\xEE\xF1";
 constexpr char kPumpUtf8[] = "\xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81";
 // "USB отключен" in UTF-8.
 constexpr char kUnpluggedUtf8[] = "USB \xD0\xBE\xD1\x82\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD";
-
-bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    Sleep(5);
-  }
-  return true;
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 std::string Utf8(const std::wstring& wide) {
   const int length =
@@ -96,16 +83,10 @@ struct Outcome {
   double ms = 0;
 };
 
-class ConsoleTest : public ::testing::Test {
+class ConsoleTest : public qx::test::ProgramFixture {
  protected:
   void SetUp() override {
-    session_ = "console-" + std::to_string(GetCurrentProcessId());
-    SetEnvironmentVariableA(qx::vswitch::kSessionVariable, session_.c_str());
-    switch_ = std::make_unique<qx::vswitch::VirtualSwitch>(session_);
-    ASSERT_TRUE(switch_->Start());
-    ASSERT_EQ(switch_->AddDevice(), 0);
-    switch_->SetCount(0, 376);  // 23.5 degrees
-    switch_->SetRate(0, 5);
+    ServeSwitch("console");
     folder_ = fs::current_path() / "user";
     // The last test's program may still be letting go of its files.
     std::error_code error;
@@ -122,26 +103,10 @@ class ConsoleTest : public ::testing::Test {
                       qx::test::kThermostatGroup + "71 = 20\r\n72 = 25\r\n73 = 30\r\n74 = 18\r\n");
   }
 
-  void TearDown() override {
-    if (process_.hProcess) {
-      // Ended for good before the next test empties the folder the program runs from.
-      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-      WaitForSingleObject(process_.hProcess, 10000);
-      CloseHandle(process_.hProcess);
-      CloseHandle(process_.hThread);
-    }
-    switch_.reset();
-  }
-
   void StartProgram() {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    std::wstring command = L"\"" + (folder_ / "Quellarotix.exe").wstring() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &startup,
-                               &process_));
-    ASSERT_TRUE(WaitFor(
-        [&] { return (main_ = qx::test::TopLevelWindowOf(process_.dwProcessId, L"USB Quellarotix")) != nullptr; },
-        15000));
+    process_ = Launch();
+    ASSERT_NE(process_.hProcess, nullptr);
+    ASSERT_TRUE(WaitForMainWindow());
     ASSERT_TRUE(switch_->WaitForOutputReports(0, 1, 15000));
     // The channel starts right after the start-up report.
     ASSERT_TRUE(WaitFor([] { return WaitNamedPipeW(PipeName().c_str(), 1) != FALSE; }, 5000));
@@ -199,36 +164,8 @@ class ConsoleTest : public ::testing::Test {
     return text;
   }
 
-  std::vector<int> ReportBytes() {
-    std::vector<int> bytes;
-    for (const auto& r : switch_->OutputReports(0)) bytes.push_back(r.bytes.size() == 2 ? r.bytes[1] : -1);
-    return bytes;
-  }
-
   // The program's boxes that are open now.
-  int OpenBoxes() {
-    int count = 0;
-    HWND box = nullptr;
-    while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(box, &owner);
-      if (owner == process_.dwProcessId && IsWindowVisible(box)) ++count;
-    }
-    return count;
-  }
-
-  DWORD ProgramExitCode(int timeout_ms) {
-    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) return 0xDEAD;
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
-  }
-
-  std::string session_;
-  std::unique_ptr<qx::vswitch::VirtualSwitch> switch_;
-  fs::path folder_;
-  PROCESS_INFORMATION process_{};
-  HWND main_ = nullptr;
+  int OpenBoxes() { return static_cast<int>(qx::test::VisibleWindowsOf(process_.dwProcessId, L"#32770").size()); }
 };
 
 TEST_F(ConsoleTest, StatusAgreesWithTheWindow) {
@@ -445,7 +382,7 @@ TEST_F(ConsoleTest, WithoutACommandTheProgramStartsOrShowsItself) {
   EXPECT_EQ(Companion(L"show").code, 0u);
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main_) != FALSE; }, 5000)) << "show";
   EXPECT_EQ(Companion(L"quit").code, 0u);
-  EXPECT_EQ(ProgramExitCode(10000), 0u);
+  EXPECT_EQ(ExitCode(10000), 0u);
 }
 
 TEST_F(ConsoleTest, NotRunningIsToldAtOnce) {
@@ -517,7 +454,7 @@ TEST_F(ConsoleTest, AnsweredWhileABoxIsOpenAndQuitWaitsForIt) {
   ASSERT_TRUE(switch_->Plug(0));
   HWND box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  EXPECT_EQ(ProgramExitCode(10000), 0u);
+  EXPECT_EQ(ExitCode(10000), 0u);
   EXPECT_EQ(OpenBoxes(), 0);
   // Saved: the policy of the file, the outlet states as they were.
   EXPECT_NE(qx::test::Slurp(folder_ / "Quellarotix.ini").find(qx::test::kExitGroup + "Lamp = 0\r\n"),
@@ -528,7 +465,7 @@ TEST_F(ConsoleTest, QuitRunsTheExitPolicyAndAnswersFirst) {
   StartProgram();
   const Outcome quit = Companion(L"quit");
   EXPECT_EQ(quit.code, 0u) << quit.err;
-  EXPECT_EQ(ProgramExitCode(10000), 0u);
+  EXPECT_EQ(ExitCode(10000), 0u);
   ASSERT_TRUE(switch_->WaitForOutputReports(0, 2, 5000));
   EXPECT_EQ(ReportBytes(), (std::vector<int>{0x02, 0x10})) << "the exit policy: only the fan is left on";
   EXPECT_EQ(OpenBoxes(), 0);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -21,35 +22,26 @@
 
 #include "history/history_writer.h"
 #include "history/minute_record.h"
-#include "tests/support/desktop_support.h"
+#include "tests/e2e/program_fixture.h"
 #include "tests/support/settings_groups.h"
-#include "tools/vswitch/virtual_switch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using qx::test::Clock;
 
-using qx::test::kNamesGroup;
-using qx::test::kStartupGroup;
 using qx::test::kExitGroup;
+using qx::test::kNamesGroup;
 using qx::test::kScheduleGroup;
+using qx::test::kStartupGroup;
 using qx::test::kThermostatGroup;
 
+using qx::test::MsSince;
 using qx::test::Slurp;
 using qx::test::ThisProgramFolder;
-using qx::test::TopLevelWindowOf;
+using qx::test::WaitFor;
 
 fs::path BuiltProgram() { return qx::test::BuiltProgramAt(QX_PROGRAM_PATH); }
-
-bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    Sleep(5);
-  }
-  return true;
-}
 
 bool TrayIconShown(HWND window) {
   NOTIFYICONDATAW probe{};
@@ -84,28 +76,15 @@ void PressKey(WORD key) {
   Sleep(30);
 }
 
-// The program's popup menu, once it is open.
-HWND OpenMenuOf(DWORD pid) {
-  HWND menu = nullptr;
-  while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(menu, &owner);
-    if (owner == pid && IsWindowVisible(menu)) return menu;
-  }
-  return nullptr;
+// Whether the program's popup menu is open.
+bool MenuOpen(DWORD pid) {
+  return !qx::test::VisibleWindowsOf(pid, L"#32768").empty();
 }
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public qx::test::ProgramFixture {
  protected:
   void SetUp() override {
-    session_ = "e2e-" + std::to_string(GetCurrentProcessId());
-    SetEnvironmentVariableA(qx::vswitch::kSessionVariable, session_.c_str());
-    switch_ = std::make_unique<qx::vswitch::VirtualSwitch>(session_);
-    ASSERT_TRUE(switch_->Start());
-    ASSERT_EQ(switch_->AddDevice(), 0);
-    switch_->SetCount(0, 376);  // 23.5 degrees
-    switch_->SetRate(0, 5);
-
+    ServeSwitch("e2e");
     UseFolder(L"user");
   }
 
@@ -124,35 +103,14 @@ class EndToEndTest : public ::testing::Test {
     fs::copy_file(fs::path(system_folder) / "hid_noattributes.dll", folder_ / "hid.dll");
   }
 
-  void TearDown() override {
-    if (process_.hProcess) {
-      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-      CloseHandle(process_.hProcess);
-      CloseHandle(process_.hThread);
-    }
-    switch_.reset();
-  }
-
-  // Starts the program as Explorer would: in its own folder, unless another working folder is given.
-  PROCESS_INFORMATION Launch(DWORD flags = 0, const fs::path& working_folder = {}) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    std::wstring command = L"\"" + (folder_ / "Quellarotix.exe").wstring() + L"\"";
-    PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr,
-                               (working_folder.empty() ? folder_ : working_folder).c_str(), &startup, &process));
-    return process;
-  }
-
   // Starts the program; returns once its tray icon is there, with the time that took.
   double StartProgram(const fs::path& working_folder = {}) {
     const auto started = Clock::now();
     process_ = Launch(0, working_folder);
-    EXPECT_TRUE(WaitFor([&] { return (main_ = TopLevelWindowOf(process_.dwProcessId, L"USB Quellarotix")) != nullptr; },
-                        15000));
-    window_ms_ = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    EXPECT_TRUE(WaitForMainWindow());
+    window_ms_ = MsSince(started);
     EXPECT_TRUE(WaitFor([&] { return main_ && TrayIconShown(main_); }, 15000));
-    return std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    return MsSince(started);
   }
 
   // Right-clicks the program's icon in the tray, then works its menu with the keyboard: `key`
@@ -165,10 +123,10 @@ class EndToEndTest : public ::testing::Test {
     POINT icon{GetSystemMetrics(SM_CXSMICON) / 2 + 2, GetSystemMetrics(SM_CYSMICON) / 2 + 2};
     ClientToScreen(tray, &icon);
     SendMouse(icon.x, icon.y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(process_.dwProcessId) != nullptr; }, 5000)) << "menu did not open";
+    ASSERT_TRUE(WaitFor([&] { return MenuOpen(process_.dwProcessId); }, 5000)) << "menu did not open";
     for (int i = 0; i < presses; ++i) PressKey(key);
     PressKey(VK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return OpenMenuOf(process_.dwProcessId) == nullptr; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !MenuOpen(process_.dwProcessId); }, 5000));
   }
 
   // Presses a button of the main window as a click would leave it (the thermostat's enable
@@ -199,9 +157,7 @@ class EndToEndTest : public ::testing::Test {
 
   std::vector<int> Reports(std::size_t expected) {
     switch_->WaitForOutputReports(0, expected, 5000);
-    std::vector<int> bytes;
-    for (const auto& r : switch_->OutputReports(0)) bytes.push_back(r.bytes.size() == 2 ? r.bytes[1] : -1);
-    return bytes;
+    return ReportBytes();
   }
 
   // The records of the history the run left, oldest month first; every file must start with the
@@ -227,18 +183,6 @@ class EndToEndTest : public ::testing::Test {
     return records;
   }
 
-  DWORD ExitCode(int timeout_ms) {
-    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) return 0xDEAD;
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
-  }
-
-  std::string session_;
-  std::unique_ptr<qx::vswitch::VirtualSwitch> switch_;
-  fs::path folder_;
-  PROCESS_INFORMATION process_{};
-  HWND main_ = nullptr;
   double window_ms_ = 0;
 };
 
@@ -408,16 +352,7 @@ TEST_F(EndToEndTest, SettingsThatCannotBeSavedAreToldWithTheirPath) {
       CreateFileW((folder_ / "Quellarotix.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ChooseFromTrayMenu(1, VK_UP);  // "Выход"
-  auto boxes = [&] {
-    std::vector<HWND> found;
-    HWND box = nullptr;
-    while ((box = FindWindowExW(nullptr, box, L"#32770", L"USB Quellarotix")) != nullptr) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(box, &owner);
-      if (owner == process_.dwProcessId && IsWindowVisible(box)) found.push_back(box);
-    }
-    return found;
-  };
+  auto boxes = [&] { return qx::test::VisibleWindowsOf(process_.dwProcessId, L"#32770", L"USB Quellarotix"); };
   ASSERT_TRUE(WaitFor([&] { return !boxes().empty(); }, 5000)) << "no box";
   const HWND box = boxes().front();
   wchar_t text[1024] = {};
