@@ -20,7 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/desktop_support.h"
+
 namespace {
+
+using qx::test::ControlOf;
 
 constexpr int kHistoryItem = 7;
 constexpr int kChartWidget = 114;
@@ -39,23 +43,6 @@ double Now() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-HWND Child(HWND parent, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{id, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 HWND WaitForWindow(const wchar_t* title, double timeout_ms) {
@@ -90,7 +77,7 @@ int Open(int runs, const std::vector<int>& outlets) {
     return 1;
   }
   for (int outlet : outlets) {
-    if (HWND button = Child(main, kFirstThermostatButton + outlet - 1)) SendMessageW(button, BM_CLICK, 0, 0);
+    if (HWND button = ControlOf(main, kFirstThermostatButton + outlet - 1)) SendMessageW(button, BM_CLICK, 0, 0);
   }
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) {
@@ -100,14 +87,14 @@ int Open(int runs, const std::vector<int>& outlets) {
     bool painted = false;
     // The window exists a moment before its widgets do.
     while (window && !painted && Now() - start < 10000) {
-      const HWND chart = Child(window, kChartWidget);
+      const HWND chart = ControlOf(window, kChartWidget);
       painted = chart && ShowsChart(chart);
       if (!painted) Sleep(1);
     }
     if (!painted) {
       wchar_t name[128] = {};
       if (HWND shown = window ? FindWindowW(nullptr, kHistoryTitle) : nullptr)
-        GetWindowTextW(Child(shown, kChartWidget), name, 128);
+        GetWindowTextW(ControlOf(shown, kChartWidget), name, 128);
       std::printf("open: no chart within 10 s (window %p, the surface named \"%ls\")\n", static_cast<void*>(window),
                   name);
       PrintPlace();
