@@ -10,6 +10,7 @@
 
 #include "app/ui_texts.h"
 #include "control/pipe_name.h"
+#include "control/pipe_transfer.h"
 #include "control/reply.h"
 #include "control/request.h"
 #include "qx_version.h"
@@ -138,25 +139,6 @@ int Connect(UniqueHandle& pipe) {
   return kExitDone;
 }
 
-// One overlapped transfer that must be over by `deadline`.
-bool Transfer(HANDLE pipe, HANDLE event, bool write, void* buffer, DWORD size, DWORD& done, ULONGLONG deadline) {
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = event;
-  done = 0;
-  const BOOL finished =
-      write ? WriteFile(pipe, buffer, size, nullptr, &overlapped) : ReadFile(pipe, buffer, size, nullptr, &overlapped);
-  if (!finished && GetLastError() != ERROR_IO_PENDING) return false;
-  if (!finished) {
-    const ULONGLONG now = GetTickCount64();
-    if (WaitForSingleObject(event, now >= deadline ? 0 : static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0) {
-      CancelIo(pipe);
-      (void)GetOverlappedResult(pipe, &overlapped, &done, TRUE);
-      return false;
-    }
-  }
-  return GetOverlappedResult(pipe, &overlapped, &done, FALSE) && done > 0;
-}
-
 int Run(const std::vector<std::string>& words) {
   std::vector<std::string_view> views(words.begin(), words.end());
   if (views.size() == 1 && (views[0] == "--help" || views[0] == "-h" || views[0] == "/?")) {
@@ -176,14 +158,14 @@ int Run(const std::vector<std::string>& words) {
   const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
   std::string line = RequestLine(words);
   DWORD done = 0;
-  if (!event ||
-      !Transfer(pipe.get(), event.get(), true, line.data(), static_cast<DWORD>(line.size()), done, deadline)) {
+  if (!event || !PipeTransfer(pipe.get(), event.get(), nullptr, true, line.data(), static_cast<DWORD>(line.size()),
+                              done, deadline)) {
     return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
   }
   std::string answer;
   char buffer[4096];
   std::optional<Reply> reply;
-  while (!reply && Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, done, deadline)) {
+  while (!reply && PipeTransfer(pipe.get(), event.get(), nullptr, false, buffer, sizeof buffer, done, deadline)) {
     answer.append(buffer, done);
     reply = ParseReply(answer);
   }

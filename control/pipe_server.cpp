@@ -28,6 +28,7 @@
 #include <mutex>
 #include <vector>
 
+#include "control/pipe_transfer.h"
 #include "runtime/platform/lock.h"
 #include "runtime/win32/unique_handles.h"
 
@@ -119,29 +120,6 @@ HANDLE NewInstance(Server& server, bool first) {
                                 PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, &server.attributes));
 }
 
-// One overlapped read or write that must finish by `deadline` (GetTickCount64); false if it
-// failed, the other end went away, the deadline passed or the server stopped.
-bool Transfer(Server& server, HANDLE pipe, HANDLE event, bool write, void* buffer, DWORD size, DWORD& done,
-              ULONGLONG deadline) {
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = event;
-  done = 0;
-  const BOOL finished =
-      write ? WriteFile(pipe, buffer, size, nullptr, &overlapped) : ReadFile(pipe, buffer, size, nullptr, &overlapped);
-  if (!finished && GetLastError() != ERROR_IO_PENDING) return false;
-  if (!finished) {
-    const ULONGLONG now = GetTickCount64();
-    const DWORD wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-    const HANDLE events[2] = {event, server.stop.get()};
-    if (WaitForMultipleObjects(2, events, FALSE, wait) != WAIT_OBJECT_0) {
-      CancelIo(pipe);
-      (void)GetOverlappedResult(pipe, &overlapped, &done, TRUE);  // the buffer is ours again
-      return false;
-    }
-  }
-  return GetOverlappedResult(pipe, &overlapped, &done, FALSE) && (write ? done == size : done > 0);
-}
-
 // Reads up to the line feed. Returns false for a client that sends nothing in time or goes away
 // before its line is whole; a line too long to be a request comes back cut just past the limit.
 bool ReadRequestLine(Server& server, HANDLE pipe, HANDLE event, std::string& line) {
@@ -150,7 +128,7 @@ bool ReadRequestLine(Server& server, HANDLE pipe, HANDLE event, std::string& lin
   while (line.find('\n') == std::string::npos) {
     if (line.size() > kMaxRequestBytes + 1) return true;
     DWORD got = 0;
-    if (!Transfer(server, pipe, event, false, buffer, sizeof buffer, got, deadline)) return false;
+    if (!PipeTransfer(pipe, event, server.stop.get(), false, buffer, sizeof buffer, got, deadline)) return false;
     line.append(buffer, got);
   }
   line.resize(line.find('\n') + 1);
@@ -216,7 +194,7 @@ void ServeClient(Server& server, UniqueHandle pipe) {
   const ULONGLONG deadline = GetTickCount64() + kReplyWriteMs;
   char rest[64];
   DWORD got = 0;
-  while (Transfer(server, pipe.get(), event.get(), false, rest, sizeof rest, got, deadline)) {
+  while (PipeTransfer(pipe.get(), event.get(), server.stop.get(), false, rest, sizeof rest, got, deadline)) {
   }
 }
 
