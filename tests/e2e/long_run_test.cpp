@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/desktop_support.h"
+#include "tests/e2e/program_fixture.h"
 #include "tests/support/settings_groups.h"
 #include "tools/vswitch/virtual_switch.h"
 
@@ -33,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const char kErrorBoxTitle[] = "USB Quelarotix";
+const wchar_t kErrorBoxTitle[] = L"USB Quelarotix";
 
 using qx::test::kNamesGroup;
 using qx::test::kScheduleGroup;
@@ -94,17 +94,6 @@ int HandleCountOf(HANDLE process) {
   return count;
 }
 
-std::vector<HWND> TopLevelWindowsOf(DWORD pid, const char* title) {
-  std::vector<HWND> found;
-  HWND window = nullptr;
-  while ((window = FindWindowExA(nullptr, window, nullptr, title)) != nullptr) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == pid && IsWindowVisible(window)) found.push_back(window);
-  }
-  return found;
-}
-
 // Answers the program's error boxes as a patient user would (after a moment), and keeps count of
 // how many were ever open at once.
 class BoxWatcher {
@@ -122,7 +111,7 @@ class BoxWatcher {
     std::mt19937 random(7);
     std::map<HWND, Clock::time_point> due;
     while (!stop_) {
-      const std::vector<HWND> open = TopLevelWindowsOf(pid_, kErrorBoxTitle);
+      const std::vector<HWND> open = qx::test::VisibleWindowsOf(pid_, nullptr, kErrorBoxTitle);
       if (static_cast<int>(open.size()) > most_open_) most_open_ = static_cast<int>(open.size());
       for (HWND box : open) {
         if (!due.count(box)) due[box] = Clock::now() + std::chrono::milliseconds(300 + random() % 1700);
