@@ -1,11 +1,13 @@
 #pragma once
 // The shell's own state for one run of the program. Everything else the program knows lives in
-// the widgets (outlet states, policies, schedule and bands).
+// the widgets (outlet states, policies, schedule and bands), except the alarms' limits and
+// memory, which are kept here whether or not a window shows them.
 
 #include <memory>
 
 #include "app/history_recording.h"
 #include "app/history_window.h"
+#include "automation/alarm_rules.h"
 #include "automation/automation_hooks.h"
 #include "automation/settings_file.h"
 #include "device/device_link.h"
@@ -27,6 +29,8 @@ struct Program {
   std::unique_ptr<HistoryRecording> history;
   // The history chart window and what it shows while it is open.
   HistoryView history_view;
+  AlarmSettings alarm_settings;
+  AlarmRules alarm_rules;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;
 

@@ -40,7 +40,7 @@ int ShutDownUntold(Program& program, bool report_quietly) {
   program.shutting_down = true;
   StopPresenceTimer();
   TakeNamesFromFields(program);
-  (void)SaveSettings(program.outlet_names);  // untold, as above
+  (void)SaveSettings(program.outlet_names, program.alarm_settings);  // untold, as above
   if (exit_report_pending && report_quietly) {
     SetExitStates();
     (void)program.device.SendOutletReportQuietly();
@@ -66,7 +66,7 @@ int ShutDownProgram(Program& program) {
   FinishHistory(program);
   // From the fields, not the menu's padded copies, so no "_" reaches the file.
   TakeNamesFromFields(program);
-  if (!SaveSettings(program.outlet_names)) {
+  if (!SaveSettings(program.outlet_names, program.alarm_settings)) {
     // Every change of the run is lost, which the user must hear of. The rules would go on
     // switching outlets behind the box, after the exit report; they stop first.
     StopRuleTimers();

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/tray_menu.h"
 #include "app/widget_ids.h"
+#include "automation/alarms.h"
 #include "automation/schedule.h"
 #include "automation/thermostat.h"
 #include "device/hid_access.h"
@@ -25,8 +26,11 @@ void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_timed_program && g_timed_program->history) g_timed_program->history->Tick(g_timed_program->device);
-  if (g_timed_program && !g_rules_stopped) ApplyScheduleRules(g_timed_program->automation);
+  if (!g_timed_program) return;
+  if (g_timed_program->history) g_timed_program->history->Tick(g_timed_program->device);
+  if (g_rules_stopped) return;
+  ApplyScheduleRules(g_timed_program->automation);
+  ApplyAlarmRules(g_timed_program->automation, g_timed_program->alarm_settings, g_timed_program->alarm_rules);
 }
 
 void CALLBACK OnThermostatTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -61,6 +65,10 @@ void StartTimers(Program& program) {
   program.automation.reading_missing = [&program] {
     return program.device.LastPresence() && !program.device.HasFreshReading(GetTickCount64());
   };
+  program.automation.tick_count = [] { return GetTickCount64(); };
+  program.automation.device_present = [&program] { return program.device.LastPresence(); };
+  program.automation.reading_fresh = [&program] { return program.device.HasFreshReading(GetTickCount64()); };
+  program.automation.temperature_sixteenths = [&program] { return program.device.TemperatureSixteenths(); };
   HWND window = NativeWindowHandle(kMainWindow);
   // The presence timer's checks then look at the HID interfaces only after a device change (and
   // every few seconds); where the system will not tell of changes they look every time.
@@ -87,8 +95,8 @@ bool StartProgram(Program& program) {
   program.thermostat_table.fill(0);
   LoadFonts();
   // No widget exists yet: this first reading only fills the names and tables the widgets are
-  // built from.
-  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);
+  // built from, and the alarm limits.
+  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table, &program.alarm_settings);
   if (!BuildMainWindow(program.outlet_names)) return false;
   BuildPopupMenu();
   SetWindowHidden(kMainWindow, 1);
@@ -108,7 +116,7 @@ bool StartProgram(Program& program) {
       [&program](const MinuteRecord& record) { program.history_view.AddMinute(record); });
   StartTimers(program);
   // Now the policy boxes and the outlets chosen for start-up are ticked.
-  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table);
+  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table, nullptr);
   CopyTablesIntoWidgets(program);
   // Opens the device before the first report, if it is plugged in.
   program.device.CheckDevicePresence();

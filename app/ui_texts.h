@@ -7,7 +7,6 @@
 
 namespace qx::ui {
 
-inline constexpr char kMainTitle[] = "USB Quellarotix";
 inline constexpr char kThermometerTitle[] = "Thermometer";
 
 // Tab titles: "Основное", "При загрузке", "Автомат ЧЧ:ММ", " Автомат °C ".

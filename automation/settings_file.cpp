@@ -1,5 +1,6 @@
 #include "automation/settings_file.h"
 
+#include "automation/alarm_settings.h"
 #include "model/widget_numbers.h"
 #include "runtime/preferences.h"
 #include "runtime/win32/widgets.h"
@@ -20,7 +21,7 @@ std::string OutletKey(int outlet) {
 
 }  // namespace
 
-void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat) {
+void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms) {
   // A missing file is no error: every read below then gives its default.
   (void)OpenPreferenceFile(kSettingsFileName);
 
@@ -53,10 +54,11 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) {
     thermostat[ThermostatSlot(id)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
   }
+  if (alarms) *alarms = ReadAlarmSettings();
   (void)ClosePreferenceFile();  // nothing was written, so nothing can fail
 }
 
-bool SaveSettings(const OutletNames& names) {
+bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms) {
   if (!CreatePreferenceFile(kSettingsFileName)) return false;
 
   SelectGroup(kNamesGroup);
@@ -76,6 +78,7 @@ bool SaveSettings(const OutletNames& names) {
   // Ids 75..82 name no widget and are written as 0, keeping the file's shape.
   SelectGroup(kThermostatGroup);
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) WriteNumber(DecimalText(id), GetState(id));
+  WriteAlarmSettings(alarms);
   return ClosePreferenceFile();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The settings file "Quellarotix.ini": the outlet names, the start-up and exit policies, the
-// schedule boxes and the thermostat bands. It is read twice at start-up (before the widgets exist,
-// for the names and tables; then again to tick the policy boxes) and written once, at exit.
+// schedule boxes, the thermostat bands and the alarm limits. It is read twice at start-up (before
+// the widgets exist, for the names, tables and limits; then again to tick the policy boxes) and
+// written once, at exit.
 
 #include <array>
 #include <cstdint>
 
+#include "automation/alarm_rules.h"
 #include "model/widget_numbers.h"
 #include "runtime/text.h"
 
@@ -32,11 +34,13 @@ inline constexpr char kSettingsFileName[] = "Quellarotix.ini";
 
 // Reads the file in the working folder. Names missing from the file keep their current value;
 // the policy boxes (widgets 11..18) and the outlets to switch on at start-up (widgets 1..4) are
-// ticked only where those widgets exist. A missing file leaves everything as it was.
-void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat);
+// ticked only where those widgets exist. A missing file leaves everything as it was. The alarm
+// limits are no widgets' but the program's own: they are read into `alarms` where it is given,
+// by the first reading at start-up only.
+void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms);
 
-// Creates the file anew from `names` and the widgets' states. Returns false if the file could not
-// be written; the old file then stays as it was.
-[[nodiscard]] bool SaveSettings(const OutletNames& names);
+// Creates the file anew from `names`, the widgets' states and `alarms`. Returns false if the file
+// could not be written; the old file then stays as it was.
+[[nodiscard]] bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms);
 
 }  // namespace qx

@@ -187,15 +187,17 @@ void SensorReader::Run() {
       int count = 0;
       if (ReadOnce(own, report.data(), kReportLength, &count) == ReadOutcome::kInterrupted) continue;
       // The byte count is not looked at: see the overview.
-      const auto reading = AcceptTemperature(TemperatureCount(report[1], report[2]));
+      const std::int16_t sixteenths = TemperatureCount(report[1], report[2]);
+      const auto reading = AcceptTemperature(sixteenths);
       const std::int64_t detaches = detaches_.load();
       if (reading && request_.load() == nullptr && !stop_.load()) {
         if (display_) display_(reading->text);
         rounded_.store(reading->rounded);
+        sixteenths_.store(sixteenths);
         if (count == kReportLength) {
           accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
           std::lock_guard lock(sink_lock_);
-          if (accepted_sink_) accepted_sink_(TemperatureCount(report[1], report[2]));
+          if (accepted_sink_) accepted_sink_(sixteenths);
         }
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }

@@ -49,6 +49,8 @@ class SensorReader {
 
   // The last accepted reading in whole degrees; 0 until the first one.
   int RoundedTemperature() const { return rounded_.load(); }
+  // The same reading as it came, in sixteenths of a degree (the report's count); 0 until the first.
+  int TemperatureSixteenths() const { return sixteenths_.load(); }
   // GetTickCount64 when the last full report was read and accepted; 0 before the first. The last
   // reading shown again after a failed or short read does not count: it measured nothing new.
   std::uint64_t LastAcceptedTick() const { return accepted_tick_.load(); }
@@ -76,6 +78,7 @@ class SensorReader {
   std::atomic<std::int64_t> detaches_{0};
   std::atomic<bool> holds_handle_{false};
   std::atomic<int> rounded_{0};
+  std::atomic<int> sixteenths_{0};
   std::atomic<std::uint64_t> accepted_tick_{0};
   std::atomic<std::int64_t> passes_{0};
   Lock sink_lock_;

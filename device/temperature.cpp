@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/shown_texts.h"
 #include "runtime/text.h"
 
 namespace qx {
@@ -13,11 +14,6 @@ constexpr float kLowerBound = -58.0f;
 constexpr float kUpperBound = 150.0f;
 constexpr float kBandLow = -0.2f;
 constexpr float kBandHigh = 0.2f;
-
-// " °C": a blank, the degree sign and a Latin capital C.
-constexpr char kDegreesSuffix[] =
-    " \xB0"
-    "C";
 
 }  // namespace
 
@@ -39,7 +35,7 @@ std::optional<TemperatureReading> AcceptTemperature(std::int16_t count) {
   if (!(t < kBandLow || t > kBandHigh)) return std::nullopt;
   TemperatureReading reading;
   reading.celsius = t;
-  reading.text = FixedDecimalText(t, 1) + kDegreesSuffix;
+  reading.text = FixedDecimalText(t, 1) + ui::kDegreesCelsius;
   reading.rounded = RoundHalfToEven(t);
   return reading;
 }

@@ -59,6 +59,10 @@ void SetTrayToolTip(int number, const std::string& text);
 [[nodiscard]] std::string GetTrayToolTip(int number);
 // The program's icon (resource 1) at the small-icon size of the system DPI, or nullptr.
 [[nodiscard]] HICON__* LoadProgramTrayIcon();
+// A notification from the icon with the warning sign: shown by the shell beside the tray (or kept
+// back by it while the user does not want to be disturbed); it never opens a window of ours nor
+// takes the focus. Returns whether the shell took it; an icon the shell has not taken shows none.
+bool ShowTrayWarning(int number, const std::string& title, const std::string& text);
 
 // --- Message box ----------------------------------------------------------------------------
 // A modal message box; returns the button pressed (IDOK = 1, ...). While it is open the thread's

@@ -145,6 +145,18 @@ std::string GetTrayToolTip(int number) {
   return record ? record->tooltip : std::string();
 }
 
+bool ShowTrayWarning(int number, const std::string& title, const std::string& text) {
+  TrayIconRecord* record = FindTrayIcon(number);
+  if (!record || !record->shown) return false;
+  NOTIFYICONDATAW data = IconData(*record);
+  data.uFlags = NIF_INFO;
+  // Never urgent: the shell holds it back during full-screen work, presentations and quiet hours.
+  data.dwInfoFlags = NIIF_WARNING | NIIF_RESPECT_QUIET_TIME;
+  lstrcpynW(data.szInfoTitle, WidenText(title).c_str(), ARRAYSIZE(data.szInfoTitle));
+  lstrcpynW(data.szInfo, WidenText(text).c_str(), ARRAYSIZE(data.szInfo));
+  return NotifyIcon(NIM_MODIFY, &data) != FALSE;
+}
+
 HICON__* LoadProgramTrayIcon() {
   // The notification area shows small icons at the system DPI. The program's icon resource holds
   // an image of that size for 100, 125, 150 and 200 %, so none has to be scaled.

@@ -1,0 +1,200 @@
+#include "automation/alarm_rules.h"
+
+#include <algorithm>
+
+#include "model/shown_texts.h"
+#include "runtime/text.h"
+
+namespace qx {
+namespace {
+
+// Windows-1251: "Температура ", " ниже ", " выше ", "Температура снова в норме: ".
+constexpr char kTemperature[] = "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 ";
+constexpr char kBelowWord[] = " \xED\xE8\xE6\xE5 ";
+constexpr char kAboveWord[] = " \xE2\xFB\xF8\xE5 ";
+constexpr char kBackToNormal[] =
+    "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 \xF1\xED\xEE\xE2\xE0 \xE2 \xED\xEE\xF0\xEC\xE5: ";
+// "Нет данных от датчика температуры." and, with a thermostat on, " Термостат выключил свои розетки."
+constexpr char kSensorSilent[] =
+    "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0 "
+    "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xFB.";
+constexpr char kThermostatOff[] =
+    " \xD2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xE2\xFB\xEA\xEB\xFE\xF7\xE8\xEB \xF1\xE2\xEE\xE8 "
+    "\xF0\xEE\xE7\xE5\xF2\xEA\xE8.";
+// After "USB отключен": ": расписание и термостат не работают".
+constexpr char kRulesStopped[] =
+    ": \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 \xE8 \xF2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xED\xE5 "
+    "\xF0\xE0\xE1\xEE\xF2\xE0\xFE\xF2";
+
+constexpr int kSixteenthsPerDegree = 16;
+
+// The reading as the windows show it.
+std::string ReadingText(int sixteenths) {
+  return FixedDecimalText(static_cast<float>(sixteenths) / kSixteenthsPerDegree, 1) + ui::kDegreesCelsius;
+}
+
+std::string LimitText(int limit) {
+  return DecimalText(limit) + ui::kDegreesCelsius;
+}
+
+std::string WarningText(AlarmCondition condition, const AlarmInputs& in) {
+  switch (condition) {
+    case AlarmCondition::kBelow:
+      return Concatenate(kTemperature, ReadingText(in.sixteenths), kBelowWord, LimitText(in.settings.below));
+    case AlarmCondition::kAbove:
+      return Concatenate(kTemperature, ReadingText(in.sixteenths), kAboveWord, LimitText(in.settings.above));
+    case AlarmCondition::kSensorSilent:
+      return in.thermostat_enabled ? Concatenate(kSensorSilent, kThermostatOff) : std::string(kSensorSilent);
+    case AlarmCondition::kDeviceGone:
+      return Concatenate(ui::kDeviceUnplugged, kRulesStopped);
+  }
+  return {};
+}
+
+// Ends a condition, standing or on its way. When it last warned is kept: a condition that comes
+// back (or a limit switched off and on again) cannot get round the 15 minutes.
+template <class Memory>
+void Forget(Memory& m) {
+  const auto last_warned = m.last_warned;
+  m = Memory{};
+  m.last_warned = last_warned;
+}
+
+bool Elapsed(std::optional<std::uint64_t> since, std::uint64_t now, std::uint64_t span) {
+  return since && now >= *since && now - *since >= span;
+}
+
+}  // namespace
+
+int ClampAlarmLimit(int limit) {
+  return std::clamp(limit, kLowestAlarmLimit, kHighestAlarmLimit);
+}
+
+std::string_view AlarmConditionName(AlarmCondition condition) {
+  switch (condition) {
+    case AlarmCondition::kBelow:
+      return "below";
+    case AlarmCondition::kAbove:
+      return "above";
+    case AlarmCondition::kSensorSilent:
+      return "sensor_silent";
+    case AlarmCondition::kDeviceGone:
+      return "device_gone";
+  }
+  return {};
+}
+
+std::vector<AlarmNotice> AlarmRules::Update(const AlarmInputs& in) {
+  std::vector<AlarmNotice> notices;
+  if (!in.device_present) {
+    present_since_.reset();
+  } else if (!present_since_) {
+    present_since_ = in.now;
+  }
+
+  const AlarmSettings& s = in.settings;
+  const int t = in.sixteenths;
+  const int below = s.below * kSixteenthsPerDegree;
+  const int above = s.above * kSixteenthsPerDegree;
+  // "Back to normal" would be untrue while the reading is beyond the other limit; the way back
+  // from one limit straight past the other ends the first warning silently, and the other warns.
+  const bool beyond_below = s.below_on && t < below;
+  const bool beyond_above = s.above_on && t > above;
+  UpdateLimit(AlarmCondition::kBelow, s.below_on, t < below, t >= below + kWayBackSixteenths, !beyond_above, in,
+              notices);
+  UpdateLimit(AlarmCondition::kAbove, s.above_on, t > above, t <= above - kWayBackSixteenths, !beyond_below, in,
+              notices);
+
+  const bool any_limit = s.below_on || s.above_on;
+  UpdatePlain(AlarmCondition::kSensorSilent,
+              in.device_present && !in.reading_fresh && (any_limit || in.thermostat_enabled) &&
+                  Elapsed(present_since_, in.now, kSensorSettleMs),
+              in, notices);
+  UpdatePlain(AlarmCondition::kDeviceGone,
+              !in.device_present && (any_limit || in.thermostat_enabled || in.schedule_enabled), in, notices);
+  return notices;
+}
+
+// A limit's condition begins once every fresh reading for kAlarmPersistenceMs was beyond it, and
+// ends once every fresh reading for as long was back inside by half a degree; readings in the
+// half degree between keep it as it is. Without a fresh reading nothing is known: a condition on
+// its way is dropped, a standing one stays.
+void AlarmRules::UpdateLimit(AlarmCondition condition, bool enabled, bool beyond, bool inside, bool normal,
+                             const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
+  Memory& m = Of(condition);
+  if (!enabled) {
+    // Switched off: whatever stood ends without a word.
+    Forget(m);
+    return;
+  }
+  if (!m.standing) {
+    if (!in.reading_fresh || !beyond) {
+      m.began.reset();
+      return;
+    }
+    if (!m.began) m.began = in.now;
+    if (Elapsed(m.began, in.now, kAlarmPersistenceMs)) Begin(condition, in, notices);
+    return;
+  }
+  if (in.reading_fresh && inside) {
+    if (!m.back_since) m.back_since = in.now;
+  } else {
+    m.back_since.reset();
+  }
+  if (Elapsed(m.back_since, in.now, kAlarmPersistenceMs)) {
+    if (m.warned && normal) {
+      notices.push_back({condition, true, Concatenate(kBackToNormal, ReadingText(in.sixteenths))});
+    }
+    Forget(m);
+    return;
+  }
+  WarnIfDue(condition, in, notices);
+}
+
+// Sensor silence and a gone device stand exactly while they hold, and end silently.
+void AlarmRules::UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in,
+                             std::vector<AlarmNotice>& notices) {
+  Memory& m = Of(condition);
+  if (!holds) {
+    Forget(m);
+    return;
+  }
+  if (!m.standing) {
+    m.began = in.now;
+    Begin(condition, in, notices);
+  } else {
+    WarnIfDue(condition, in, notices);
+  }
+}
+
+void AlarmRules::Begin(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
+  Memory& m = Of(condition);
+  m.standing = true;
+  m.warned = false;
+  m.back_since.reset();
+  WarnIfDue(condition, in, notices);
+}
+
+// A standing condition not yet warned of warns as soon as its last warning is 15 minutes old (at
+// once, if it never warned).
+void AlarmRules::WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
+  Memory& m = Of(condition);
+  if (m.warned || (m.last_warned && !Elapsed(m.last_warned, in.now, kAlarmRepeatMs))) return;
+  m.warned = true;
+  m.last_warned = in.now;
+  notices.push_back({condition, false, WarningText(condition, in)});
+}
+
+bool AlarmRules::IsStanding(AlarmCondition condition) const {
+  return memory_[static_cast<std::size_t>(condition)].standing;
+}
+
+std::vector<AlarmCondition> AlarmRules::StandingConditions() const {
+  std::vector<AlarmCondition> standing;
+  for (std::size_t i = 0; i < kAlarmConditionCount; ++i) {
+    if (memory_[i].standing) standing.push_back(static_cast<AlarmCondition>(i));
+  }
+  return standing;
+}
+
+}  // namespace qx
