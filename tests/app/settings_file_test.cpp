@@ -23,10 +23,11 @@ namespace {
 
 // Windows-1251: "Насос".
 const std::string kPump = "\xCD\xE0\xF1\xEE\xF1";
-using qx::test::kNamesGroup;
-using qx::test::kStartupGroup;
+using qx::test::kAlarmGroup;
 using qx::test::kExitGroup;
+using qx::test::kNamesGroup;
 using qx::test::kScheduleGroup;
+using qx::test::kStartupGroup;
 using qx::test::kThermostatGroup;
 
 std::string Slurp() {
@@ -79,7 +80,7 @@ TEST_F(SettingsFileTest, KnownStateIsWrittenByteForByte) {
   SetState(68, 25);
   SetState(74, -5);
   SetState(1, 1);  // outlet states themselves are not kept
-  (void)SaveSettings(names);
+  (void)SaveSettings(names, {});
 
   std::string expected = kNamesGroup + "1 = Lamp\r\n2 = " + kPump + "\r\n3 = Heater\r\n4 = Fan\r\n" + kStartupGroup +
                          "Lamp = 1\r\n" + kPump + " = 0\r\nHeater = 1\r\nFan = 0\r\n" + kExitGroup + "Lamp = 0\r\n" +
@@ -105,7 +106,7 @@ TEST_F(SettingsFileTest, EqualNamesShareOneKeyHoldingTheLastState) {
   SetState(StartupBox(1), 1);  // outlet 2 "LAMP" unticked, outlet 3 "Lamp" ticked: the last wins
   SetState(StartupBox(3), 1);
   SetState(ExitBox(1), 1);  // outlet 3 unticked at exit: the shared key reads 0
-  (void)SaveSettings(names);
+  (void)SaveSettings(names, {});
   const std::string text = Slurp();
   EXPECT_NE(text.find(kStartupGroup + "Lamp = 1\r\nFan = 0\r\n" + kExitGroup + "Lamp = 0\r\nFan = 0\r\n"),
             std::string::npos)
@@ -130,9 +131,9 @@ TEST_P(SettingsLoadTest, SecondLoadTicksAndFillsTables) {
   OutletNames names;
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   ASSERT_TRUE(BuildMainWindow(names));
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
 
   EXPECT_EQ(Read(names), c.names);
   EXPECT_EQ(Ticked(StartupBox(1)), c.startup);
@@ -217,7 +218,7 @@ TEST_F(SettingsFileTest, LoadedValuesReachTheWidgetsOnlyWhereTheyExist) {
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
   // The first reading at start-up: no widget exists, the names and tables are filled all the same.
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   EXPECT_EQ(names[0].Read(), "A");
   ASSERT_TRUE(BuildMainWindow(names));
   EXPECT_EQ(Ticked(StartupBox(1)), 0);
@@ -229,7 +230,7 @@ TEST_F(SettingsFileTest, MissingKeyKeepsTheNameAnEmptyValueEmptiesIt) {
   OutletNames names = Names({"One", "Two", "Three", "Four"});
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   EXPECT_EQ(Read(names), (std::vector<std::string>{"", "Two", "New", "Four"}));
 }
 
@@ -237,9 +238,9 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndCreatesNothing) {
   OutletNames names;
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   ASSERT_TRUE(BuildMainWindow(names));
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   EXPECT_EQ(Read(names), (std::vector<std::string>{"", "", "", ""}));
   EXPECT_EQ(Ticked(StartupBox(1)) | Ticked(ExitBox(1)) | Ticked(OutletCheckBox(1)), 0);
   EXPECT_EQ(schedule, ScheduleTable{});
@@ -253,12 +254,12 @@ TEST_F(SettingsFileTest, SaveDropsHandAdditionsAndRoundTrips) {
   OutletNames names;
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   ASSERT_TRUE(BuildMainWindow(names));
-  LoadSettings(names, schedule, thermostat);
+  LoadSettings(names, schedule, thermostat, nullptr);
   SetState(41, schedule[1]);
   SetState(67, thermostat[1]);
-  (void)SaveSettings(names);
+  (void)SaveSettings(names, {});
   const std::string text = Slurp();
   EXPECT_EQ(text.find("mine"), std::string::npos);
   EXPECT_EQ(text.find("Other"), std::string::npos);
@@ -266,6 +267,71 @@ TEST_F(SettingsFileTest, SaveDropsHandAdditionsAndRoundTrips) {
   EXPECT_NE(text.find(kStartupGroup + "Lamp = 1\r\n"), std::string::npos);
   EXPECT_NE(text.find("41 = 9\r\n"), std::string::npos);
   EXPECT_NE(text.find("67 = -12\r\n"), std::string::npos);
+}
+
+// Windows-1251 keys: "Ниже включено", "Ниже", "Выше включено", "Выше".
+const std::string kBelowOn = "\xCD\xE8\xE6\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE";
+const std::string kBelow = "\xCD\xE8\xE6\xE5";
+const std::string kAboveOn = "\xC2\xFB\xF8\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE";
+const std::string kAbove = "\xC2\xFB\xF8\xE5";
+
+std::string AlarmGroup(int below_on, int below, int above_on, int above) {
+  return kAlarmGroup + kBelowOn + " = " + std::to_string(below_on) + "\r\n" + kBelow + " = " + std::to_string(below) +
+         "\r\n" + kAboveOn + " = " + std::to_string(above_on) + "\r\n" + kAbove + " = " + std::to_string(above) +
+         "\r\n";
+}
+
+// Two start-ups and an exit as the program makes them: the limits read by the first reading
+// only, the file written from the widgets and the limits.
+std::string LoadAndSaveAgain(AlarmSettings& alarms) {
+  OutletNames names;
+  ScheduleTable schedule{};
+  ThermostatTable thermostat{};
+  LoadSettings(names, schedule, thermostat, &alarms);
+  if (!BuildMainWindow(names)) return "no window";
+  LoadSettings(names, schedule, thermostat, nullptr);
+  for (int id = kFirstScheduleWidget; id <= kLastScheduleBox; ++id) SetState(id, schedule[ScheduleSlot(id)]);
+  for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) SetState(id, thermostat[ThermostatSlot(id)]);
+  (void)SaveSettings(names, alarms);
+  ShutdownWindowLayer();
+  return Slurp();
+}
+
+TEST_F(SettingsFileTest, AlarmLimitsReadWrittenAndLeftOutWhileAtTheirDefaults) {
+  struct AlarmCase {
+    const char* what;
+    std::string group;  // after the five groups
+    AlarmSettings read;
+    std::string written;  // the group as saved again
+  };
+  const AlarmCase cases[] = {
+      {"no group: the defaults, and still no group", "", {}, ""},
+      {"set limits come back as they were", AlarmGroup(1, -5, 1, 45), {true, -5, true, 45}, AlarmGroup(1, -5, 1, 45)},
+      {"a limit beyond -99..99 is the nearest end",
+       AlarmGroup(1, -150, 0, 1000),
+       {true, -99, false, 99},
+       AlarmGroup(1, -99, 0, 99)},
+      {"missing keys give their defaults; switches other than 1 are off",
+       kAlarmGroup + kAboveOn + " = 2\r\n" + kAbove + " = 25\r\n",
+       {false, 18, false, 25},
+       AlarmGroup(0, 18, 0, 25)},
+      {"a group at its defaults is not written again", AlarmGroup(0, 18, 0, 30), {}, ""},
+      {"its keys in the group before it are not its own", kBelowOn + " = 1\r\n" + kBelow + " = 3\r\n", {}, ""},
+  };
+  std::string five = kNamesGroup + "1 = A\r\n2 = B\r\n3 = C\r\n4 = D\r\n" + kStartupGroup +
+                     "A = 1\r\nB = 0\r\nC = 0\r\nD = 0\r\n" + kExitGroup + "A = 0\r\nB = 1\r\nC = 0\r\nD = 0\r\n" +
+                     kScheduleGroup;
+  for (int id = 41; id <= 56; ++id) five += std::to_string(id) + " = " + (id == 41 ? "9" : "0") + "\r\n";
+  five += kThermostatGroup;
+  for (int id = 67; id <= 82; ++id) five += std::to_string(id) + " = " + (id == 68 ? "-7" : "0") + "\r\n";
+
+  for (const AlarmCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(five + c.group);
+    AlarmSettings alarms{true, 1, true, 2};  // whatever the program held before: the file decides
+    EXPECT_EQ(LoadAndSaveAgain(alarms), five + c.written);
+    EXPECT_EQ(alarms, c.read);
+  }
 }
 
 TEST_F(SettingsFileTest, FileThatCannotBeWrittenStaysAsItWas) {
@@ -278,7 +344,7 @@ TEST_F(SettingsFileTest, FileThatCannotBeWrittenStaysAsItWas) {
     // read-only attribute would not stop).
     HANDLE held = CreateFileA(kSettingsFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(SaveSettings(names));
+    EXPECT_FALSE(SaveSettings(names, {}));
     CloseHandle(held);
   }
   EXPECT_EQ(Slurp(), old);

@@ -1,0 +1,186 @@
+// The alarms in the running program: the real layer, the virtual SwitchUnit's readings, and a
+// clock for the rules that the test moves on. Wine shows no balloons dependably, so the test
+// takes the notifications at the tray icon's seam, where every flag is seen as the shell would.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "program_test_support.h"
+#include "runtime/platform/text_encoding.h"
+#include "runtime/win32/tray_icon_seam.h"
+#include "tests/support/settings_groups.h"
+
+namespace qx::test {
+namespace {
+
+struct Shown {
+  std::string title;
+  std::string text;
+  DWORD info_flags = 0;
+  UINT fields = 0;
+
+  bool operator==(const Shown&) const = default;
+};
+
+void PrintTo(const Shown& shown, std::ostream* out) {
+  *out << "{" << shown.title << ", " << shown.text << ", 0x" << std::hex << shown.info_flags << ", 0x" << shown.fields
+       << std::dec << "}";
+}
+
+// Windows-1251, written out here rather than taken from the program.
+const std::string kTitle = "USB Quellarotix";
+const std::string kBelow14 =
+    "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 14.5 \xB0"
+    "C \xED\xE8\xE6\xE5 18 \xB0"
+    "C";
+const std::string kNormal20 =
+    "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 \xF1\xED\xEE\xE2\xE0 \xE2 \xED\xEE\xF0\xEC\xE5: 20.0 \xB0"
+    "C";
+const std::string kGone =
+    "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED: \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 \xE8 "
+    "\xF2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xED\xE5 \xF0\xE0\xE1\xEE\xF2\xE0\xFE\xF2";
+const std::string kSilent =
+    "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0 "
+    "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xFB.";
+// "Предупреждения": lower limit 18 and upper limit 30, both on.
+const std::string kBothLimits = kAlarmGroup +
+                                "\xCD\xE8\xE6\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n\xCD\xE8\xE6\xE5 = 18\r\n"
+                                "\xC2\xFB\xF8\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n\xC2\xFB\xF8\xE5 = 30\r\n";
+
+class AlarmNoticeTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    // The simulator is shared by the suite's tests: what this one changes is put back.
+    before_ = switch_->Status(0);
+    SetNotifyIconCall([this](DWORD message, NOTIFYICONDATAW* data) {
+      if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
+        shown_.push_back({NarrowText(data->szInfoTitle), NarrowText(data->szInfo), data->dwInfoFlags, data->uFlags});
+        return TRUE;
+      }
+      return Shell_NotifyIconW(message, data);
+    });
+  }
+
+  void TearDown() override {
+    SetNotifyIconCall({});
+    switch_->SetRate(0, before_.rate);
+    switch_->SetRawReport(0, before_.input_report);
+    ProgramTest::TearDown();
+  }
+
+  // The rules' clock from now on; the program's own clock stays for everything else.
+  void TakeTheRulesClock() {
+    program_->automation.tick_count = [this] {
+      ++clock_reads_;
+      return kStart + now_ms_;
+    };
+  }
+
+  // Moves the rules' clock to `seconds` after the start and lets one clock tick read it.
+  void TickAt(double seconds) {
+    now_ms_ = static_cast<std::uint64_t>(seconds * 1000);
+    const int reads = clock_reads_;
+    ASSERT_TRUE(RunUntil([&] { return clock_reads_ > reads; }, 5000)) << "no clock tick at " << seconds;
+  }
+
+  // Waits (with the loop running) until the program holds the reading `count`.
+  void AwaitReading(int count) {
+    ASSERT_TRUE(switch_->SetCount(0, count));
+    ASSERT_TRUE(
+        RunUntil([&] { return link_->TemperatureSixteenths() == count && link_->HasFreshReading(GetTickCount64()); }));
+  }
+
+  static constexpr std::uint64_t kStart = 3'600'000;
+  vswitch::DeviceStatus before_;
+  std::vector<Shown> shown_;
+  std::uint64_t now_ms_ = 0;
+  int clock_reads_ = 0;
+};
+
+TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
+  Put(kSettingsFileName, kBothLimits);
+  ASSERT_TRUE(switch_->SetRate(0, 10));
+  ASSERT_TRUE(switch_->SetCount(0, 232));  // 14.5 degrees
+  Start();
+  TakeTheRulesClock();
+  const Shown below{kTitle, kBelow14, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown normal{kTitle, kNormal20, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown gone{kTitle, kGone, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown silent{kTitle, kSilent, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+
+  // Below 18 from the first tick that sees the reading, which is at 0 s.
+  AwaitReading(232);
+  TickAt(0);
+  TickAt(59.9);
+  EXPECT_EQ(shown_, std::vector<Shown>{});
+  TickAt(60);
+  EXPECT_EQ(shown_, std::vector<Shown>{below});
+
+  // Back inside by half a degree and more: said after 60 s of it, once. The clock moves on first,
+  // so the first tick that sees the new reading is at 61 s.
+  TickAt(61);
+  AwaitReading(320);  // 20.0
+  TickAt(61);
+  TickAt(120.9);
+  EXPECT_EQ(shown_.size(), 1u);
+  TickAt(121);
+  TickAt(130);
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal}));
+
+  // Pulled out: at once.
+  switch_->Unplug(0);
+  ASSERT_TRUE(RunUntil([&] { return !link_->LastPresence(); }));
+  TickAt(131);
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, gone}));
+
+  // Back at 140 s, but the sensor says nothing: silent once it has been present 10 s and its last
+  // reading (from before it was pulled) is no longer fresh.
+  TickAt(140);
+  ASSERT_TRUE(switch_->SetRate(0, 0));
+  switch_->Plug(0);
+  ASSERT_TRUE(RunUntil([&] { return link_->LastPresence(); }));
+  TickAt(140);
+  ASSERT_TRUE(RunUntil([&] { return !link_->HasFreshReading(GetTickCount64()); }, 15000));
+  TickAt(149.9);
+  EXPECT_EQ(shown_.size(), 3u);
+  TickAt(150);
+  TickAt(2000);  // nothing stands that has not been said
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, gone, silent}));
+  EXPECT_EQ(boxes_->Answered(), 0);
+}
+
+TEST_F(AlarmNoticeTest, NothingSwitchedOnSaysNothingAndLeavesTheFileAsItWas) {
+  // The file of a user who never set an alarm, as the program wrote it: after a run with the
+  // device pulled and readings below 18 and above 30, the exit writes it byte for byte again.
+  std::string file = kNamesGroup + "1 = Lamp\r\n2 = Pump\r\n3 = Heater\r\n4 = Fan\r\n" + kStartupGroup +
+                     "Lamp = 0\r\nPump = 0\r\nHeater = 0\r\nFan = 0\r\n" + kExitGroup +
+                     "Lamp = 0\r\nPump = 0\r\nHeater = 0\r\nFan = 0\r\n" + kScheduleGroup;
+  for (int id = 41; id <= 56; ++id) file += std::to_string(id) + " = 0\r\n";
+  file += kThermostatGroup;
+  for (int id = 67; id <= 82; ++id) file += std::to_string(id) + " = 0\r\n";
+  Put(kSettingsFileName, file);
+  ASSERT_TRUE(switch_->SetRate(0, 10));
+  Start();
+  TakeTheRulesClock();
+  AwaitReading(100);
+  TickAt(0);
+  TickAt(100);
+  AwaitReading(600);
+  TickAt(200);
+  TickAt(300);
+  switch_->Unplug(0);
+  ASSERT_TRUE(RunUntil([&] { return !link_->LastPresence(); }));
+  TickAt(400);
+  TickAt(2000);
+  EXPECT_EQ(shown_, std::vector<Shown>{});
+  ShutDown();
+  EXPECT_EQ(Slurp(kSettingsFileName), file);
+}
+
+}  // namespace
+}  // namespace qx::test
