@@ -9,7 +9,7 @@ namespace qx {
 namespace {
 
 bool AnyThermostatOn() {
-  for (int outlet = 1; outlet <= 4; ++outlet) {
+  for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
     if (GetState(ThermostatButton(outlet)) == 1) return true;
   }
   return false;
