@@ -12,6 +12,7 @@
 #include "program_test_support.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/win32/tray_icon_seam.h"
+#include "tests/support/alarm_texts.h"
 #include "tests/support/settings_groups.h"
 
 namespace qx::test {
@@ -33,19 +34,6 @@ void PrintTo(const Shown& shown, std::ostream* out) {
 
 // Windows-1251, written out here rather than taken from the program.
 const std::string kTitle = "USB Quellarotix";
-const std::string kBelow14 =
-    "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 14.5 \xB0"
-    "C \xED\xE8\xE6\xE5 18 \xB0"
-    "C";
-const std::string kNormal20 =
-    "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 \xF1\xED\xEE\xE2\xE0 \xE2 \xED\xEE\xF0\xEC\xE5: 20.0 \xB0"
-    "C";
-const std::string kGone =
-    "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED: \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 \xE8 "
-    "\xF2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xED\xE5 \xF0\xE0\xE1\xEE\xF2\xE0\xFE\xF2";
-const std::string kSilent =
-    "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0 "
-    "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xFB.";
 // "Предупреждения": lower limit 18 and upper limit 30, both on.
 const std::string kBothLimits = kAlarmGroup +
                                 "\xCD\xE8\xE6\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n\xCD\xE8\xE6\xE5 = 18\r\n"
@@ -108,10 +96,10 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
   ASSERT_TRUE(switch_->SetCount(0, 232));  // 14.5 degrees
   Start();
   TakeTheRulesClock();
-  const Shown below{kTitle, kBelow14, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown normal{kTitle, kNormal20, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown gone{kTitle, kGone, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown silent{kTitle, kSilent, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown below{kTitle, BelowText("14.5", "18"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown normal{kTitle, NormalText("20.0"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown gone{kTitle, kGoneText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  const Shown silent{kTitle, kSilentText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
 
   // Below 18 from the first tick that sees the reading, which is at 0 s.
   AwaitReading(232);

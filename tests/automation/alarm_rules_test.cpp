@@ -12,33 +12,17 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/alarm_texts.h"
+
 namespace qx {
 namespace {
 
-// The notices' texts, Windows-1251, written out here rather than taken from the program.
-const std::string kDeg =
-    " \xB0"
-    "C";
-std::string Below(const std::string& reading, const std::string& limit) {
-  return "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 " + reading + kDeg + " \xED\xE8\xE6\xE5 " + limit + kDeg;
-}
-std::string Above(const std::string& reading, const std::string& limit) {
-  return "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 " + reading + kDeg + " \xE2\xFB\xF8\xE5 " + limit + kDeg;
-}
-std::string Normal(const std::string& reading) {
-  return "\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0 \xF1\xED\xEE\xE2\xE0 \xE2 \xED\xEE\xF0\xEC\xE5: " + reading +
-         kDeg;
-}
-const std::string kSilent =
-    "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0 "
-    "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xFB.";
-const std::string kSilentThermostat =
-    kSilent +
-    " \xD2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xE2\xFB\xEA\xEB\xFE\xF7\xE8\xEB \xF1\xE2\xEE\xE8 "
-    "\xF0\xEE\xE7\xE5\xF2\xEA\xE8.";
-const std::string kGone =
-    "USB \xEE\xF2\xEA\xEB\xFE\xF7\xE5\xED: \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 \xE8 "
-    "\xF2\xE5\xF0\xEC\xEE\xF1\xF2\xE0\xF2 \xED\xE5 \xF0\xE0\xE1\xEE\xF2\xE0\xFE\xF2";
+using test::AboveText;
+using test::BelowText;
+using test::kGoneText;
+using test::kSilentText;
+using test::kSilentThermostatText;
+using test::NormalText;
 
 constexpr int C(double degrees) {
   return static_cast<int>(degrees * 16);
@@ -97,7 +81,7 @@ const AlarmCase kCases[] = {
        if (t < 200) return Reading(17.9375);
        return Reading(20.0);
      },
-     {{91, Below("17.9", "18")}, {260, Normal("20.0")}},
+     {{91, BelowText("17.9", "18")}, {260, NormalText("20.0")}},
      {}},
     {"above: 60 s strictly above, then the way back needs half a degree for 60 s",
      600,
@@ -109,7 +93,7 @@ const AlarmCase kCases[] = {
        if (t == 230) return Reading(30.0);  // one reading on the limit again restarts the way back
        return Reading(29.5);
      },
-     {{70, Above("31.0", "30")}, {291, Normal("29.5")}},
+     {{70, AboveText("31.0", "30")}, {291, NormalText("29.5")}},
      {}},
     {"15 minutes: a condition that begins again soon warns when they are over, if still standing",
      1300,
@@ -121,7 +105,10 @@ const AlarmCase kCases[] = {
        if (t < 1100) return Reading(17.0);  // begins again at 460, warned at 960
        return Reading(19.0);                // back at 1160
      },
-     {{60, Below("15.0", "18")}, {160, Normal("20.0")}, {960, Below("17.0", "18")}, {1160, Normal("19.0")}},
+     {{60, BelowText("15.0", "18")},
+      {160, NormalText("20.0")},
+      {960, BelowText("17.0", "18")},
+      {1160, NormalText("19.0")}},
      {}},
     {"15 minutes: a condition that begins again later warns at once",
      1200,
@@ -130,7 +117,7 @@ const AlarmCase kCases[] = {
        if (t < 1000) return Reading(20.0);  // back at 160
        return Reading(41.0);                // begins at 1060
      },
-     {{60, Above("40.0", "30")}, {160, Normal("20.0")}, {1060, Above("41.0", "30")}},
+     {{60, AboveText("40.0", "30")}, {160, NormalText("20.0")}, {1060, AboveText("41.0", "30")}},
      {AlarmCondition::kAbove}},
     {"flicker at a limit: never 60 s beyond, never 60 s back; one warning, no flood",
      1000,
@@ -139,7 +126,7 @@ const AlarmCase kCases[] = {
        if (t < 400) return Reading(17.0);                    // warns at 359
        return Reading(t % 2 ? 17.9375 : 18.5);               // a standing warning never ends
      },
-     {{359, Below("17.0", "18")}},
+     {{359, BelowText("17.0", "18")}},
      {AlarmCondition::kBelow}},
     {"both limits at once: straight from below to above, then back to normal once",
      500,
@@ -148,14 +135,14 @@ const AlarmCase kCases[] = {
        if (t < 300) return Reading(35.0);  // below ends without "back to normal", above warns
        return Reading(25.0);
      },
-     {{60, Below("10.0", "18")}, {160, Above("35.0", "30")}, {360, Normal("25.0")}},
+     {{60, BelowText("10.0", "18")}, {160, AboveText("35.0", "30")}, {360, NormalText("25.0")}},
      {}},
     {"both limits at once: limits crossed over, a reading beyond both warns twice",
      100,
      [](int) {
        return Seen{.reading = C(22), .settings = {true, 25, true, 20}};
      },
-     {{60, Below("22.0", "25")}, {60, Above("22.0", "20")}},
+     {{60, BelowText("22.0", "25")}, {60, AboveText("22.0", "20")}},
      {AlarmCondition::kBelow, AlarmCondition::kAbove}},
     {"a limit switched off while its warning stands ends it silently; on again, the 15 minutes hold",
      1100,
@@ -164,7 +151,7 @@ const AlarmCase kCases[] = {
        if (t >= 100 && t < 200) seen.settings.below_on = false;
        return seen;
      },
-     {{60, Below("5.0", "18")}, {960, Below("5.0", "18")}},
+     {{60, BelowText("5.0", "18")}, {960, BelowText("5.0", "18")}},
      {AlarmCondition::kBelow}},
     {"a limit switched off on its way: the 60 s start again",
      200,
@@ -173,17 +160,17 @@ const AlarmCase kCases[] = {
        if (t == 50) seen.settings.below_on = false;
        return seen;
      },
-     {{111, Below("5.0", "18")}},
+     {{111, BelowText("5.0", "18")}},
      {AlarmCondition::kBelow}},
     {"no readings at all: silent 10 s after start, never below or above",
      300,
      [](int) { return Seen{}; },
-     {{10, kSilent}},
+     {{10, kSilentText}},
      {AlarmCondition::kSensorSilent}},
     {"no readings with only a thermostat on: it says the thermostat switched off",
      100,
      [](int) { return NoAlarms(true, false); },
-     {{10, kSilentThermostat}},
+     {{10, kSilentThermostatText}},
      {AlarmCondition::kSensorSilent}},
     {"no readings and nothing switched on: nothing to say", 100, [](int) { return NoAlarms(false, true); }, {}, {}},
     {"a sensor going silent after readings warns at once; a reading on its way is dropped meanwhile",
@@ -193,7 +180,7 @@ const AlarmCase kCases[] = {
        if (t < 100) return Seen{};  // the fail-safe's notion: no fresh reading
        return Reading(10.0);
      },
-     {{40, kSilent}, {160, Below("10.0", "18")}},
+     {{40, kSilentText}, {160, BelowText("10.0", "18")}},
      {AlarmCondition::kBelow}},
     {"device leaving and coming back: gone at once, back silent after 10 s, gone again within 15 min",
      1200,
@@ -205,7 +192,7 @@ const AlarmCase kCases[] = {
        if (t >= 300) seen.present = false;               // gone again at 300: too soon; still gone at 1000
        return seen;
      },
-     {{100, kGone}, {210, kSilentThermostat}, {1000, kGone}},
+     {{100, kGoneText}, {210, kSilentThermostatText}, {1000, kGoneText}},
      {AlarmCondition::kDeviceGone}},
     {"device gone with nothing switched on, or back within 10 s: no word",
      300,
@@ -225,7 +212,7 @@ const AlarmCase kCases[] = {
        if (t >= 100 && t < 150) seen = BelowOnly(std::nullopt), seen.present = false;
        return seen;
      },
-     {{60, Below("12.0", "18")}, {100, kGone}, {210, Normal("22.0")}},
+     {{60, BelowText("12.0", "18")}, {100, kGoneText}, {210, NormalText("22.0")}},
      {}},
 };
 
