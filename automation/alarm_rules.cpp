@@ -84,8 +84,8 @@ std::string_view AlarmConditionName(AlarmCondition condition) {
   return {};
 }
 
-std::vector<AlarmNotice> AlarmRules::Update(const AlarmInputs& in) {
-  std::vector<AlarmNotice> notices;
+std::vector<std::string> AlarmRules::Update(const AlarmInputs& in) {
+  std::vector<std::string> notices;
   if (!in.device_present) {
     present_since_.reset();
   } else if (!present_since_) {
@@ -120,7 +120,7 @@ std::vector<AlarmNotice> AlarmRules::Update(const AlarmInputs& in) {
 // half degree between keep it as it is. Without a fresh reading nothing is known: a condition on
 // its way is dropped, a standing one stays.
 void AlarmRules::UpdateLimit(AlarmCondition condition, bool enabled, bool beyond, bool inside, bool normal,
-                             const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
+                             const AlarmInputs& in, std::vector<std::string>& notices) {
   Memory& m = Of(condition);
   if (!enabled) {
     // Switched off: whatever stood ends without a word.
@@ -133,60 +133,43 @@ void AlarmRules::UpdateLimit(AlarmCondition condition, bool enabled, bool beyond
       return;
     }
     if (!m.began) m.began = in.now;
-    if (Elapsed(m.began, in.now, kAlarmPersistenceMs)) Begin(condition, in, notices);
-    return;
-  }
-  if (in.reading_fresh && inside) {
-    if (!m.back_since) m.back_since = in.now;
+    if (!Elapsed(m.began, in.now, kAlarmPersistenceMs)) return;
+    m.standing = true;
   } else {
-    m.back_since.reset();
-  }
-  if (Elapsed(m.back_since, in.now, kAlarmPersistenceMs)) {
-    if (m.warned && normal) {
-      notices.push_back({condition, true, Concatenate(kBackToNormal, ReadingText(in.sixteenths))});
+    if (in.reading_fresh && inside) {
+      if (!m.back_since) m.back_since = in.now;
+    } else {
+      m.back_since.reset();
     }
-    Forget(m);
-    return;
+    if (Elapsed(m.back_since, in.now, kAlarmPersistenceMs)) {
+      if (m.warned && normal) notices.push_back(Concatenate(kBackToNormal, ReadingText(in.sixteenths)));
+      Forget(m);
+      return;
+    }
   }
   WarnIfDue(condition, in, notices);
 }
 
 // Sensor silence and a gone device stand exactly while they hold, and end silently.
 void AlarmRules::UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in,
-                             std::vector<AlarmNotice>& notices) {
+                             std::vector<std::string>& notices) {
   Memory& m = Of(condition);
   if (!holds) {
     Forget(m);
     return;
   }
-  if (!m.standing) {
-    m.began = in.now;
-    Begin(condition, in, notices);
-  } else {
-    WarnIfDue(condition, in, notices);
-  }
-}
-
-void AlarmRules::Begin(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
-  Memory& m = Of(condition);
   m.standing = true;
-  m.warned = false;
-  m.back_since.reset();
   WarnIfDue(condition, in, notices);
 }
 
 // A standing condition not yet warned of warns as soon as its last warning is 15 minutes old (at
 // once, if it never warned).
-void AlarmRules::WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices) {
+void AlarmRules::WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<std::string>& notices) {
   Memory& m = Of(condition);
   if (m.warned || (m.last_warned && !Elapsed(m.last_warned, in.now, kAlarmRepeatMs))) return;
   m.warned = true;
   m.last_warned = in.now;
-  notices.push_back({condition, false, WarningText(condition, in)});
-}
-
-bool AlarmRules::IsStanding(AlarmCondition condition) const {
-  return memory_[static_cast<std::size_t>(condition)].standing;
+  notices.push_back(WarningText(condition, in));
 }
 
 std::vector<AlarmCondition> AlarmRules::StandingConditions() const {

@@ -51,15 +51,6 @@ struct AlarmInputs {
   AlarmSettings settings;
 };
 
-// A tray notification's text (Windows-1251) and what it is about.
-struct AlarmNotice {
-  AlarmCondition condition = AlarmCondition::kBelow;
-  bool back_to_normal = false;  // the way back of a below/above warning
-  std::string text;
-
-  bool operator==(const AlarmNotice&) const = default;
-};
-
 // A temperature below or above a limit counts only after every reading of this long was beyond
 // it; the way back takes as long.
 inline constexpr std::uint64_t kAlarmPersistenceMs = 60'000;
@@ -73,16 +64,16 @@ inline constexpr int kWayBackSixteenths = 8;
 
 class AlarmRules {
  public:
-  // One tick: the notices it calls for, in the order of the conditions (usually none).
-  std::vector<AlarmNotice> Update(const AlarmInputs& in);
+  // One tick: the texts (Windows-1251) of the notifications it calls for, in the order of the
+  // conditions; usually none.
+  std::vector<std::string> Update(const AlarmInputs& in);
 
-  // Whether the condition stands now (it warned, or would have but for the 15 minutes).
-  [[nodiscard]] bool IsStanding(AlarmCondition condition) const;
+  // The conditions that stand now (each warned, or would have but for the 15 minutes).
   [[nodiscard]] std::vector<AlarmCondition> StandingConditions() const;
 
  private:
   struct Memory {
-    std::optional<std::uint64_t> began;  // the condition held since (first beyond reading)
+    std::optional<std::uint64_t> began;  // below/above: readings beyond the limit since
     bool standing = false;
     bool warned = false;                       // this standing has been warned of
     std::optional<std::uint64_t> last_warned;  // outlives the standing, for the 15 minutes
@@ -90,10 +81,9 @@ class AlarmRules {
   };
 
   void UpdateLimit(AlarmCondition condition, bool enabled, bool beyond, bool inside, bool normal, const AlarmInputs& in,
-                   std::vector<AlarmNotice>& notices);
-  void UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in, std::vector<AlarmNotice>& notices);
-  void Begin(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices);
-  void WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<AlarmNotice>& notices);
+                   std::vector<std::string>& notices);
+  void UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in, std::vector<std::string>& notices);
+  void WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<std::string>& notices);
   Memory& Of(AlarmCondition condition) { return memory_[static_cast<std::size_t>(condition)]; }
 
   std::array<Memory, kAlarmConditionCount> memory_;

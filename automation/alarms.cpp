@@ -38,7 +38,7 @@ void ApplyAlarmRules(const AutomationHooks& hooks, const AlarmSettings& settings
     in.thermostat_enabled = AnyThermostatOn();
     in.schedule_enabled = AnyScheduleRuleSet();
   }
-  for (const AlarmNotice& notice : rules.Update(in)) (void)ShowTrayWarning(kTrayIcon, ui::kMainTitle, notice.text);
+  for (const std::string& text : rules.Update(in)) (void)ShowTrayWarning(kTrayIcon, ui::kMainTitle, text);
 }
 
 }  // namespace qx

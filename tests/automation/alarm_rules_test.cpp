@@ -233,7 +233,7 @@ TEST_P(AlarmRulesTest, NoticesAtTheirSecond) {
                    .thermostat_enabled = s.thermostat,
                    .schedule_enabled = s.schedule,
                    .settings = s.settings};
-    for (const AlarmNotice& notice : rules.Update(in)) seen.emplace_back(t, notice.text);
+    for (std::string& text : rules.Update(in)) seen.emplace_back(t, std::move(text));
   }
   EXPECT_EQ(seen, c.notices);
   EXPECT_EQ(rules.StandingConditions(), c.standing_at_end);
