@@ -62,6 +62,9 @@ ProgramStatus ReadProgramStatus(const Program& program) {
     shown.thermostat_enabled = GetState(ThermostatButton(outlet)) == 1;
     shown.band = {GetState(SwitchOnBandField(outlet)), GetState(SwitchOffBandField(outlet))};
   }
+  for (const AlarmCondition condition : program.alarm_rules.StandingConditions()) {
+    status.alarms.emplace_back(AlarmConditionName(condition));
+  }
   return status;
 }
 

@@ -33,6 +33,8 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 // "вкл" and "выкл", in the program's Windows-1251.
 constexpr char kOnWord[] = "\xE2\xEA\xEB";
 constexpr char kOffWord[] = "\xE2\xFB\xEA\xEB";
+// "Предупреждения: ", before the standing alarms; the settings file's name for them.
+constexpr char kAlarmsWord[] = "\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE5\xED\xE8\xFF: ";
 
 const char* Bool(bool value) {
   return value ? "true" : "false";
@@ -141,6 +143,11 @@ std::string StatusText(const ProgramStatus& status) {
     text.append(DecimalText(static_cast<std::int64_t>(k + 1))).append(". ").append(outlet.name).append("  ");
     text.append(outlet.on ? kOnWord : kOffWord).append("\n");
   }
+  if (!status.alarms.empty()) {
+    text.append(kAlarmsWord);
+    for (std::size_t k = 0; k < status.alarms.size(); ++k) text.append(k == 0 ? "" : ", ").append(status.alarms[k]);
+    text.append("\n");
+  }
   return Cp1251ToUtf8(text);
 }
 
@@ -160,6 +167,9 @@ std::string StatusJson(const ProgramStatus& status) {
   Member(json, "device", Bool(status.device));
   Member(json, "temperature", temperature ? *temperature : "null");
   Member(json, "reading_fresh", Bool(status.reading_fresh));
+  std::string alarms = "[";
+  for (const std::string& name : status.alarms) alarms.append(alarms.size() > 1 ? "," : "").append(JsonString(name));
+  Member(json, "alarms", alarms + "]");
   Member(json, "outlets", "[");
   for (std::size_t k = 0; k < status.outlets.size(); ++k) {
     const OutletStatus& outlet = status.outlets[k];

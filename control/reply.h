@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/widget_numbers.h"
 
@@ -36,6 +37,9 @@ struct ProgramStatus {
   std::string temperature_text;  // as the window shows it: "23.5 °C" or "OFF"
   bool reading_fresh = false;
   std::array<OutletStatus, kOutletCount> outlets;
+  // The alarm conditions standing now, by their names ("below", "above", "sensor_silent",
+  // "device_gone"), in that order.
+  std::vector<std::string> alarms;
 };
 
 struct Reply {
@@ -54,7 +58,8 @@ struct Reply {
 // text that does not start with a decimal number.
 [[nodiscard]] std::optional<std::string> ShownTemperatureNumber(std::string_view shown);
 
-// `status`: the device text and the temperature, then "n. name  вкл" or "... выкл" per outlet.
+// `status`: the device text and the temperature, then "n. name  вкл" or "... выкл" per outlet,
+// then, while any alarm stands, "Предупреждения: below, sensor_silent".
 [[nodiscard]] std::string StatusText(const ProgramStatus& status);
 // `status --json`: one object, one line, UTF-8.
 [[nodiscard]] std::string StatusJson(const ProgramStatus& status);

@@ -1,6 +1,6 @@
 // The alarms in the running program: the real layer, the virtual SwitchUnit's readings, and a
-// clock for the rules that the test moves on. Wine shows no balloons dependably, so the test
-// takes the notifications at the tray icon's seam, where every flag is seen as the shell would.
+// clock for the rules that the test moves on; the console's status lists what stands. Wine shows no balloons
+// dependably, so the test takes the notifications at the tray icon's seam, where every flag is seen as the shell would.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console_commands.h"
 #include "program_test_support.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/win32/tray_icon_seam.h"
@@ -83,6 +84,9 @@ class AlarmNoticeTest : public ProgramTest {
         RunUntil([&] { return link_->TemperatureSixteenths() == count && link_->HasFreshReading(GetTickCount64()); }));
   }
 
+  // What the console's status lists as standing.
+  std::vector<std::string> Standing() const { return ReadProgramStatus(*program_).alarms; }
+
   static constexpr std::uint64_t kStart = 3'600'000;
   vswitch::DeviceStatus before_;
   std::vector<Shown> shown_;
@@ -108,6 +112,7 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
   EXPECT_EQ(shown_, std::vector<Shown>{});
   TickAt(60);
   EXPECT_EQ(shown_, std::vector<Shown>{below});
+  EXPECT_EQ(Standing(), std::vector<std::string>{"below"});
 
   // Back inside by half a degree and more: said after 60 s of it, once. The clock moves on first,
   // so the first tick that sees the new reading is at 61 s.
@@ -119,12 +124,14 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
   TickAt(121);
   TickAt(130);
   EXPECT_EQ(shown_, (std::vector<Shown>{below, normal}));
+  EXPECT_EQ(Standing(), std::vector<std::string>{});
 
   // Pulled out: at once.
   switch_->Unplug(0);
   ASSERT_TRUE(RunUntil([&] { return !link_->LastPresence(); }));
   TickAt(131);
   EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, gone}));
+  EXPECT_EQ(Standing(), std::vector<std::string>{"device_gone"});
 
   // Back at 140 s, but the sensor says nothing: silent once it has been present 10 s and its last
   // reading (from before it was pulled) is no longer fresh.
@@ -139,6 +146,7 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
   TickAt(150);
   TickAt(2000);  // nothing stands that has not been said
   EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, gone, silent}));
+  EXPECT_EQ(Standing(), std::vector<std::string>{"sensor_silent"});
   EXPECT_EQ(boxes_->Answered(), 0);
 }
 

@@ -242,10 +242,19 @@ TEST(Status, TextShowsTheFirstLineAndOneLinePerOutlet) {
             "2. \xD0\x9D\xD0\xB0\xD1\x81\xD0\xBE\xD1\x81  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
             "3. a \"quoted\" \\ name  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n"
             "4. tab\there  \xD0\xB2\xD1\x8B\xD0\xBA\xD0\xBB\n");
+  // Standing alarms add a last line; with none there is no such line.
+  ProgramStatus alarmed = SampleStatus();
+  alarmed.alarms = {"below", "sensor_silent"};
+  EXPECT_EQ(StatusText(alarmed), StatusText(SampleStatus()) +
+                                     "\xD0\x9F\xD1\x80\xD0\xB5\xD0\xB4\xD1\x83\xD0\xBF\xD1\x80\xD0\xB5\xD0\xB6\xD0\xB4"
+                                     "\xD0\xB5\xD0\xBD\xD0\xB8\xD1\x8F: "
+                                     "below, sensor_silent\n");
 }
 
 TEST(Status, JsonHoldsEveryFieldUnderItsName) {
-  const std::string json = StatusJson(SampleStatus());
+  ProgramStatus sample = SampleStatus();
+  sample.alarms = {"below", "sensor_silent"};
+  const std::string json = StatusJson(sample);
   ASSERT_TRUE(IsValidUtf8(json));
   const std::optional<JsonValue> parsed = JsonReader::Read(json);
   ASSERT_TRUE(parsed) << json;
@@ -254,6 +263,9 @@ TEST(Status, JsonHoldsEveryFieldUnderItsName) {
   EXPECT_EQ(status["temperature"].kind, JsonValue::Kind::kNumber);
   EXPECT_EQ(status["temperature"].number, -3.5);
   EXPECT_TRUE(status["reading_fresh"].boolean);
+  ASSERT_EQ(status["alarms"].items.size(), 2u);
+  EXPECT_EQ(status["alarms"][0].text, "below");
+  EXPECT_EQ(status["alarms"][1].text, "sensor_silent");
   ASSERT_EQ(status["outlets"].items.size(), 4u);
   const JsonValue& outlets = status["outlets"];
   EXPECT_EQ(outlets[0]["outlet"].number, 1);
@@ -285,6 +297,8 @@ TEST(Status, JsonHoldsEveryFieldUnderItsName) {
   const std::optional<JsonValue> unplugged = JsonReader::Read(StatusJson(off));
   ASSERT_TRUE(unplugged);
   EXPECT_FALSE((*unplugged)["device"].boolean);
+  EXPECT_EQ((*unplugged)["alarms"].kind, JsonValue::Kind::kArray);
+  EXPECT_TRUE((*unplugged)["alarms"].items.empty());
   EXPECT_EQ((*unplugged)["temperature"].kind, JsonValue::Kind::kNull);
 }
 
