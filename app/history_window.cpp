@@ -31,7 +31,13 @@ constexpr HistoryPlace kPlaces[] = {
     {kHistoryMonthButton, kControlsRow, kMargin + 152, 72},
     {kHistoryProblemText, kControlsRow, kMargin + 236, 0},
     {kHistoryChart, kChartRow, kMargin, 0},
-    // The alarm limits' row stays empty for now.
+    {kAlarmRowText, kAlarmRow, kMargin, 196},
+    {kBelowAlarmBox, kAlarmRow, kMargin + 200, 50},
+    {kBelowAlarmField, kAlarmRow, kMargin + 252, 44},
+    {kBelowAlarmUnit, kAlarmRow, kMargin + 300, 20},
+    {kAboveAlarmBox, kAlarmRow, kMargin + 330, 50},
+    {kAboveAlarmField, kAlarmRow, kMargin + 382, 44},
+    {kAboveAlarmUnit, kAlarmRow, kMargin + 430, 20},
 };
 constexpr int kButtonHeight = 24;
 constexpr int kTextHeight = 16;
@@ -82,6 +88,12 @@ void Describe(const std::string& shown) {
   SetText(kHistoryChart, shown);
 }
 
+// Texts are a line high; buttons, boxes and fields a control's height.
+bool IsTextLine(int widget) {
+  return widget == kHistoryProblemText || widget == kAlarmRowText || widget == kBelowAlarmUnit ||
+         widget == kAboveAlarmUnit;
+}
+
 ChartRange RangeOfButton(int widget) {
   if (widget == kHistoryWeekButton) return ChartRange::kWeek;
   if (widget == kHistoryMonthButton) return ChartRange::kMonth;
@@ -129,6 +141,7 @@ void HistoryView::Show() {
   NewButton(kHistoryMonthButton, 0, 0, 1, 1, ui::kMonthRange);
   NewText(kHistoryProblemText, 0, 0, 1, 1, "");
   NewCanvas(kHistoryChart, 0, 0, 1, 1, [this](CanvasSurface& surface) { Paint(surface); });
+  ShowAlarmRow();
   LayOutWidgets();
   RefreshProblem();
   SetWindowHidden(kHistoryWindow, 0);
@@ -163,8 +176,7 @@ void HistoryView::LayOutWidgets() {
       ResizeWidget(place.widget, x, tops[place.row], w, heights[place.row]);
     } else {
       // Controls sit in the middle of their row; a text line is shorter than a button.
-      const bool text = place.widget == kHistoryProblemText;
-      const int h = text ? kTextHeight : kButtonHeight;
+      const int h = IsTextLine(place.widget) ? kTextHeight : kButtonHeight;
       ResizeWidget(place.widget, x, tops[place.row] + (heights[place.row] - h) / 2, w, h);
     }
   }
@@ -236,8 +248,43 @@ void HistoryView::RefreshProblem() {
   SetText(kHistoryProblemText, problem.empty() ? std::string() : Concatenate(ui::kHistoryNotWritten, " ", problem));
 }
 
+void HistoryView::ShowAlarmRow() {
+  NewText(kAlarmRowText, 0, 0, 1, 1, ui::kAlarmRowText);
+  NewCheckBox(kBelowAlarmBox, 0, 0, 1, 1, ui::kBelowAlarm);
+  NewSpinField(kBelowAlarmField, 0, 0, 1, 1, kLowestAlarmLimit, kHighestAlarmLimit, kSpinNumeric);
+  NewText(kBelowAlarmUnit, 0, 0, 1, 1, ui::kDegrees);
+  NewCheckBox(kAboveAlarmBox, 0, 0, 1, 1, ui::kAboveAlarm);
+  NewSpinField(kAboveAlarmField, 0, 0, 1, 1, kLowestAlarmLimit, kHighestAlarmLimit, kSpinNumeric);
+  NewText(kAboveAlarmUnit, 0, 0, 1, 1, ui::kDegrees);
+  if (!alarms_) return;
+  SetState(kBelowAlarmBox, alarms_->below_on ? 1 : 0);
+  SetState(kBelowAlarmField, alarms_->below);
+  SetState(kAboveAlarmBox, alarms_->above_on ? 1 : 0);
+  SetState(kAboveAlarmField, alarms_->above);
+}
+
+// The rules take the row's values at their next tick; the chart shows them at once.
+void HistoryView::TakeAlarmRow() {
+  if (!alarms_) return;
+  const AlarmSettings shown{GetState(kBelowAlarmBox) == 1, GetState(kBelowAlarmField), GetState(kAboveAlarmBox) == 1,
+                            GetState(kAboveAlarmField)};
+  if (shown == *alarms_) return;
+  *alarms_ = shown;
+  RedrawCanvas(kHistoryChart);
+}
+
 bool HistoryView::OnGadgetEvent(int widget, int type) {
   switch (widget) {
+    case kBelowAlarmBox:
+    case kBelowAlarmField:
+    case kAboveAlarmBox:
+    case kAboveAlarmField:
+      if (IsOpen()) TakeAlarmRow();
+      return true;
+    case kAlarmRowText:
+    case kBelowAlarmUnit:
+    case kAboveAlarmUnit:
+      return true;
     case kHistoryDayButton:
     case kHistoryWeekButton:
     case kHistoryMonthButton:
@@ -289,6 +336,9 @@ ChartInput HistoryView::Input() const {
     band.low_c = std::min(on, off);
     band.high_c = std::max(on, off);
   }
+  // The alarm limits that are on, as dashed lines.
+  if (alarms_ && alarms_->below_on) input.extra_levels.push_back(static_cast<float>(alarms_->below));
+  if (alarms_ && alarms_->above_on) input.extra_levels.push_back(static_cast<float>(alarms_->above));
   return input;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/alarm_rules.h"
 #include "history/chart_layout.h"
 #include "history/chart_paint.h"
 #include "history/minute_record.h"
@@ -26,6 +27,9 @@ class HistoryView {
 
   // Where the records are read from (the recording's folder).
   void SetFolder(std::string folder) { folder_ = std::move(folder); }
+  // The alarm limits the row under the chart shows and edits, and the chart draws: the
+  // program's own, which the alarm rules read whether or not the window is open.
+  void SetAlarmSettings(AlarmSettings& settings) { alarms_ = &settings; }
   // Opens the window, or shows it as it was when it is open; reading starts on opening. The
   // strips take the outlets' names from their fields.
   void Show();
@@ -58,7 +62,11 @@ class HistoryView {
   void Paint(class CanvasSurface& surface);
   ChartInput Input() const;
 
+  void ShowAlarmRow();
+  void TakeAlarmRow();
+
   std::string folder_;
+  AlarmSettings* alarms_ = nullptr;
   ChartRange range_ = ChartRange::kDay;
   std::vector<ChartMinute> minutes_;
   std::vector<ChartMinute> arrived_while_loading_;

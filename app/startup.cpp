@@ -112,6 +112,7 @@ bool StartProgram(Program& program) {
   program.history->Start(program.device);
   // The chart reads the same folder, and follows each minute as it ends while it is open.
   program.history_view.SetFolder(HistoryFolder());
+  program.history_view.SetAlarmSettings(program.alarm_settings);
   program.history->SetFinishedMinuteListener(
       [&program](const MinuteRecord& record) { program.history_view.AddMinute(record); });
   StartTimers(program);

@@ -52,6 +52,13 @@ inline constexpr char kHistoryNotWritten[] =
 inline constexpr char kCelsius[] =
     "\xB0"
     "C";
+// The alarm limits' row under the chart: "Предупреждать, если температура", the check boxes
+// "ниже" and "выше"; their unit is kDegrees, as on the thermostat tab.
+inline constexpr char kAlarmRowText[] =
+    "\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE0\xF2\xFC, \xE5\xF1\xEB\xE8 "
+    "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0";
+inline constexpr char kBelowAlarm[] = "\xED\xE8\xE6\xE5";
+inline constexpr char kAboveAlarm[] = "\xE2\xFB\xF8\xE5";
 
 // The on markers of the menu items end in the currency sign "¤".
 inline constexpr char kFirstOutletOn[] = " \xA4";

@@ -115,6 +115,15 @@ inline constexpr int kHistoryWeekButton = 111;
 inline constexpr int kHistoryMonthButton = 112;
 inline constexpr int kHistoryProblemText = 113;
 inline constexpr int kHistoryChart = 114;
+// Its row of alarm limits under the chart: the text, then for the lower and the upper limit a
+// check box, a number field and the unit.
+inline constexpr int kAlarmRowText = 115;
+inline constexpr int kBelowAlarmBox = 116;
+inline constexpr int kBelowAlarmField = 117;
+inline constexpr int kBelowAlarmUnit = 118;
+inline constexpr int kAboveAlarmBox = 119;
+inline constexpr int kAboveAlarmField = 120;
+inline constexpr int kAboveAlarmUnit = 121;
 
 // Where a schedule widget's and a band widget's stored value sit in their tables (the settings
 // file's ScheduleTable and ThermostatTable): the first box or field has slot 1, slot 0 is never used.

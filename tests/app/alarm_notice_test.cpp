@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/console_commands.h"
+#include "app/widget_ids.h"
 #include "program_test_support.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/win32/tray_icon_seam.h"
@@ -176,6 +177,47 @@ TEST_F(AlarmNoticeTest, NothingSwitchedOnSaysNothingAndLeavesTheFileAsItWas) {
   EXPECT_EQ(shown_, std::vector<Shown>{});
   ShutDown();
   EXPECT_EQ(Slurp(kSettingsFileName), file);
+}
+
+TEST_F(AlarmNoticeTest, TheHistoryWindowsRowShowsAndEditsTheLimitsTheExitSaves) {
+  Put(kSettingsFileName, kBothLimits);
+  Start();
+  PostMessageW(main_, WM_COMMAND, kHistoryItem, 0);
+  RunPosted();
+  HWND window = NativeWindowHandle(kHistoryWindow);
+  ASSERT_NE(window, nullptr);
+  // "Предупреждать, если температура", "ниже", "выше", and the thermostat tab's "°С".
+  EXPECT_EQ(GetText(kAlarmRowText),
+            "\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE0\xF2\xFC, \xE5\xF1\xEB\xE8 "
+            "\xF2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0");
+  EXPECT_EQ(GetText(kBelowAlarmBox), "\xED\xE8\xE6\xE5");
+  EXPECT_EQ(GetText(kAboveAlarmBox), "\xE2\xFB\xF8\xE5");
+  EXPECT_EQ(GetText(kBelowAlarmUnit), "\xB0\xD1");
+  EXPECT_EQ(GetText(kAboveAlarmUnit), "\xB0\xD1");
+  EXPECT_EQ(GetState(kBelowAlarmBox), 1);
+  EXPECT_EQ(GetState(kBelowAlarmField), 18);
+  EXPECT_EQ(GetState(kAboveAlarmBox), 1);
+  EXPECT_EQ(GetState(kAboveAlarmField), 30);
+
+  // The user switches the upper limit off and types a lower limit: the rules have them at once.
+  PostMessageW(ControlOf(window, kAboveAlarmBox), BM_CLICK, 0, 0);
+  HWND below = ControlOf(window, kBelowAlarmField);
+  SetWindowTextW(below, L"-7");
+  PostMessageW(GetParent(below), WM_COMMAND, MAKEWPARAM(kBelowAlarmField, EN_CHANGE), reinterpret_cast<LPARAM>(below));
+  RunPosted();
+  EXPECT_EQ(program_->alarm_settings, (AlarmSettings{true, -7, false, 30}));
+
+  // Closing the window keeps them; the exit writes them.
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  RunPosted();
+  ASSERT_EQ(NativeWindowHandle(kHistoryWindow), nullptr);
+  ShutDown();
+  const std::string file = Slurp(kSettingsFileName);
+  EXPECT_NE(
+      file.find(kAlarmGroup + "\xCD\xE8\xE6\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n\xCD\xE8\xE6\xE5 = -7\r\n"
+                              "\xC2\xFB\xF8\xE5 \xE2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 0\r\n\xC2\xFB\xF8\xE5 = 30\r\n"),
+      std::string::npos)
+      << file;
 }
 
 }  // namespace
