@@ -14,11 +14,11 @@ set(QX_MOSQUITTO_VERSION "2.0.11-1.2+deb12u2")
 set(QX_MOSQUITTO_UPSTREAM_VERSION "2.0.11")
 # name;sha256 of the .dsc and of every file it lists.
 set(QX_MOSQUITTO_FILES
-    "mosquitto_2.0.11-1.2+deb12u2.dsc"
+    "mosquitto_${QX_MOSQUITTO_VERSION}.dsc"
     "77afb2d38230b37b085ff7b363a71669951044460e28731e958c0b94019e9263"
-    "mosquitto_2.0.11.orig.tar.gz"
+    "mosquitto_${QX_MOSQUITTO_UPSTREAM_VERSION}.orig.tar.gz"
     "7b36a7198bce85cf31b132f5c6ee36dcf5dadf86fb768501eb1e11ce95d4f78a"
-    "mosquitto_2.0.11-1.2+deb12u2.debian.tar.xz"
+    "mosquitto_${QX_MOSQUITTO_VERSION}.debian.tar.xz"
     "e7a5c96b064b266ec7708591f110f8cce69430d0725b08a508ec8d515983767d")
 
 # Sets ${out} to the names in `download` that are missing or whose sum is not the pinned one.
