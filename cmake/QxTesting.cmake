@@ -36,3 +36,19 @@ function(qx_add_gtest)
     set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL ON)
   endif()
 endfunction()
+
+# qx_use_mqtt_broker(TEST): TEST runs with Debian's mosquitto broker on 127.0.0.1, started before
+# it on a free port with a password file and stopped after it (one broker for all such tests of a
+# run); QX_MQTT_BROKER names the folder that says where it is (tests/support/mqtt_broker.h).
+function(qx_use_mqtt_broker test)
+  set(folder ${CMAKE_BINARY_DIR}/mqtt_broker)
+  if(NOT TEST mqtt_broker_start)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    set(script ${CMAKE_SOURCE_DIR}/tests/support/mqtt_broker.py)
+    add_test(NAME mqtt_broker_start COMMAND ${Python3_EXECUTABLE} ${script} start ${folder})
+    add_test(NAME mqtt_broker_stop COMMAND ${Python3_EXECUTABLE} ${script} stop ${folder})
+    set_tests_properties(mqtt_broker_start PROPERTIES FIXTURES_SETUP mqtt_broker TIMEOUT 30)
+    set_tests_properties(mqtt_broker_stop PROPERTIES FIXTURES_CLEANUP mqtt_broker TIMEOUT 30)
+  endif()
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker ENVIRONMENT QX_MQTT_BROKER=${folder})
+endfunction()
