@@ -127,6 +127,30 @@ TEST_F(LibmosquittoTest, RetainedMessagesReachTheBrokerAndTheWillFollowsAnAbrupt
                  10000);
 }
 
+// A broker that goes away and comes back: the client sees the connection lost, and a reconnection
+// with the same client object connects again.
+TEST_F(LibmosquittoTest, ReconnectsAfterTheBrokerRestarts) {
+  Session session;
+  mosquitto* client = NewClient(session);
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(mosquitto_username_pw_set(client, broker_.user.c_str(), broker_.password.c_str()), MOSQ_ERR_SUCCESS);
+  ASSERT_EQ(mosquitto_connect(client, "127.0.0.1", broker_.port, 30), MOSQ_ERR_SUCCESS);
+  ASSERT_TRUE(Pump(
+      client, [&] { return session.connack != kNoReply; }, 5000));
+  ASSERT_EQ(session.connack, 0);
+
+  ASSERT_TRUE(RestartMqttBroker(broker_));
+  EXPECT_FALSE(Pump(
+      client, [] { return false; }, 5000))
+      << "the connection outlived its broker";
+  session.connack = kNoReply;
+  ASSERT_EQ(mosquitto_reconnect(client), MOSQ_ERR_SUCCESS);
+  ASSERT_TRUE(Pump(
+      client, [&] { return session.connack != kNoReply; }, 5000));
+  EXPECT_EQ(session.connack, 0) << mosquitto_connack_string(session.connack);
+  mosquitto_destroy(client);
+}
+
 // Mosquitto answers an MQTT 3.1.1 client whose credentials it refuses with CONNACK 5, "not
 // authorised", whichever part was wrong.
 TEST_F(LibmosquittoTest, RefusedCredentialsGiveTheAuthorisationError) {

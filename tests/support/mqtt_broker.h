@@ -32,6 +32,7 @@ struct MqttBroker {
   int port = 0;
   std::string user, password;                  // the account the code under test connects with
   std::string checker_user, checker_password;  // the checking client's
+  std::string script;                          // host path of mqtt_broker.py
 };
 
 // False when the test runs without the fixture or the fixture's file is incomplete.
@@ -48,6 +49,7 @@ inline bool ReadMqttBroker(MqttBroker& broker) {
   broker.password = values["password"];
   broker.checker_user = values["checker_user"];
   broker.checker_password = values["checker_password"];
+  broker.script = values["script"];
   return broker.port > 0 && !broker.user.empty() && !broker.checker_user.empty();
 }
 
@@ -100,6 +102,14 @@ inline HostCommandResult RunHostCommand(const MqttBroker& broker, const std::str
   DeleteFileA(status_file.c_str());
   DeleteFileA(("Z:" + host_base + ".out").c_str());
   return result;
+}
+
+// Stops the broker and starts it again on the same port with the same accounts; it keeps no
+// messages across (no persistence), as a broker that lost its store.
+inline bool RestartMqttBroker(const MqttBroker& broker) {
+  const HostCommandResult result =
+      RunHostCommand(broker, "python3 '" + broker.script + "' restart '" + broker.folder + "'", 20000);
+  return result.finished && result.exit_code == 0;
 }
 
 }  // namespace qx::test

@@ -7,8 +7,8 @@
 
 DIR holds the broker's configuration, password file and log, and broker.txt, which tells a test
 where the broker is, one "key value" a line: port, user, password (the account the tests connect
-with) and checker_user, checker_password (the account of the checking client, which is not the
-program's library). Anonymous clients are refused. CTest runs start and stop as a fixture's setup
+with), checker_user, checker_password (the account of the checking client, which is not the
+program's library) and script (this file, for a restart from a test). Anonymous clients are refused. CTest runs start and stop as a fixture's setup
 and cleanup (tests/mqtt/CMakeLists.txt); the broker runs detached from CTest's output pipes.
 """
 import os
@@ -87,6 +87,7 @@ def start(folder, port=None):
         }
     else:
         info["port"] = str(port)
+    info["script"] = os.path.abspath(__file__)
     passwords = os.path.join(folder, "passwords")
     open(passwords, "w").close()
     for user, password in ((info["user"], info["password"]), (info["checker_user"], info["checker_password"])):
@@ -97,7 +98,8 @@ def start(folder, port=None):
                   "allow_anonymous false\n"
                   f"password_file {passwords}\n"
                   "persistence false\n"
-                  f"log_dest file {os.path.join(folder, 'broker.log')}\n"
+                  # Into broker.out: run as root, mosquitto drops to its own user, who may not write here.
+                  "log_dest stdout\n"
                   "log_type all\n")
     with open(os.path.join(folder, "broker.out"), "ab") as log:
         broker = subprocess.Popen(["mosquitto", "-c", config], stdin=subprocess.DEVNULL, stdout=log,
