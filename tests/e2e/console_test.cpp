@@ -228,9 +228,9 @@ TEST_F(ConsoleTest, StatusAgreesWithTheWindow) {
   EXPECT_EQ(temperature.out, "23.5\n");
 
   // Copied alone into a folder on the PATH, it finds the running program all the same.
-  const fs::path alone = fs::current_path() / "on-path";
+  const fs::path alone = folder_ / "on-path";
   fs::create_directories(alone);
-  fs::copy_file(folder_ / "Quellarotix.com", alone / "Quellarotix.com", fs::copy_options::overwrite_existing);
+  fs::copy_file(folder_ / "Quellarotix.com", alone / "Quellarotix.com");
   const Outcome elsewhere = Companion(L"temperature", alone);
   EXPECT_EQ(elsewhere.code, 0u) << elsewhere.err;
   EXPECT_EQ(elsewhere.out, "23.5\n");
