@@ -8,19 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_texts.h"
+#include "control/peer_check.h"
 #include "control/pipe_name.h"
 #include "control/pipe_transfer.h"
+#include "control/process_identity.h"
 #include "control/reply.h"
 #include "control/request.h"
 #include "qx_version.h"
-#include "runtime/win32/layer_state.h"
 #include "runtime/win32/unique_handles.h"
 
 namespace qx {
 namespace {
 
+// From the first try to connect until the whole answer is in.
 constexpr DWORD kAnswerWaitMs = 5000;
+constexpr char kNoAnswer[] = "no answer from Quellarotix within 5 s\n";
 
 constexpr char kUsage[] =
     "Usage: Quellarotix [command]\n"
@@ -78,9 +80,16 @@ std::string Utf8(const wchar_t* wide) {
   return text;
 }
 
-HWND FindProgramMainWindow() {
-  const std::string_view title = ui::kMainTitle;  // plain ASCII: widened byte by byte
-  return FindWindowW(kLayerWindowClass, std::wstring(title.begin(), title.end()).c_str());
+// Lets the program bring a window to the front. user32 is loaded for that alone, and only by the
+// commands that show a window: under Wine, loading it costs a console program more than all the
+// rest of its work.
+void AllowToTheFront(DWORD process_id) {
+  using AllowSetForegroundWindowProc = BOOL(WINAPI*)(DWORD);
+  const HMODULE user32 = LoadLibraryW(L"user32.dll");
+  if (!user32) return;
+  const auto allow = reinterpret_cast<AllowSetForegroundWindowProc>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "AllowSetForegroundWindow")));
+  if (allow) allow(process_id);
 }
 
 // Typed with no command: Quellarotix.exe beside us is started. If one runs already, that start
@@ -103,18 +112,31 @@ int StartProgram() {
     return Fail(kExitNotRunning, "cannot start Quellarotix.exe\n");
   }
   // The new process may bring its window (or the running one's) to the front.
-  AllowSetForegroundWindow(process.dwProcessId);
+  AllowToTheFront(process.dwProcessId);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return kExitDone;
 }
 
-// The pipe, once its server has been shown to be the running Quellarotix; else the exit code.
-int Connect(UniqueHandle& pipe) {
-  const HWND window = FindProgramMainWindow();
-  if (!window) return Fail(kExitNotRunning, "Quellarotix is not running\n");
+// Whether the pipe's server is a Quellarotix.exe running as our user (control/peer_check.h), and
+// which process it is.
+bool IsServedByOurProgram(HANDLE pipe, DWORD& server) {
+  ULONG process_id = 0;
+  if (!GetNamedPipeServerProcessId(pipe, &process_id)) return false;
+  server = process_id;
+  ChannelServerFacts facts;
+  facts.pipe_owner = ObjectOwner(pipe);
+  if (const UniqueHandle process = OpenProcessToQuery(process_id)) {
+    facts.image_path = ProcessImagePath(process.get());
+    facts.token_user = ProcessUser(process.get());
+  }
+  return IsTrustedChannelServer(ProcessUser(GetCurrentProcess()), facts);
+}
+
+// The pipe, once its server has been shown to be the running Quellarotix, and that server's
+// process; else the exit code.
+int Connect(UniqueHandle& pipe, DWORD& server, ULONGLONG deadline) {
   const std::wstring name = ControlPipeName();
-  const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
   for (;;) {
     // Identification only: the server may learn who we are, but cannot act as us.
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -123,19 +145,16 @@ int Connect(UniqueHandle& pipe) {
       pipe.reset(handle);
       break;
     }
-    if (GetLastError() != ERROR_PIPE_BUSY) return Fail(kExitNotRunning, "Quellarotix does not take commands\n");
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return Fail(kExitNotRunning, "Quellarotix is not running\n");
+    if (error != ERROR_PIPE_BUSY) return Fail(kExitNotRunning, "Quellarotix does not take commands\n");
     const ULONGLONG now = GetTickCount64();
-    if (now >= deadline) return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+    if (now >= deadline) return Fail(kExitNoAnswer, kNoAnswer);
     (void)WaitNamedPipeW(name.c_str(), static_cast<DWORD>(deadline - now));
   }
-  ULONG server = 0;
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (!GetNamedPipeServerProcessId(pipe.get(), &server) || server != owner) {
+  if (!IsServedByOurProgram(pipe.get(), server)) {
     return Fail(kExitNotRunning, "the pipe is not served by the running Quellarotix; nothing was sent\n");
   }
-  // A `show` brings the program's window to the front.
-  AllowSetForegroundWindow(owner);
   return kExitDone;
 }
 
@@ -152,15 +171,18 @@ int Run(const std::vector<std::string>& words) {
   const ParsedRequest parsed = ParseCommand(views);
   if (!parsed.request) return Fail(kExitBadRequest, parsed.error + "\n");
 
-  UniqueHandle pipe;
-  if (const int code = Connect(pipe); code != kExitDone) return code;
-  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
+  UniqueHandle pipe;
+  DWORD server = 0;
+  if (const int code = Connect(pipe, server, deadline); code != kExitDone) return code;
+  // A `show` brings the program's window to the front.
+  if (parsed.request->verb == Verb::kShow) AllowToTheFront(server);
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::string line = RequestLine(words);
   DWORD done = 0;
   if (!event || !PipeTransfer(pipe.get(), event.get(), nullptr, true, line.data(), static_cast<DWORD>(line.size()),
                               done, deadline)) {
-    return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+    return Fail(kExitNoAnswer, kNoAnswer);
   }
   std::string answer;
   char buffer[4096];
@@ -169,7 +191,7 @@ int Run(const std::vector<std::string>& words) {
     answer.append(buffer, done);
     reply = ParseReply(answer);
   }
-  if (!reply) return Fail(kExitNoAnswer, "no answer from Quellarotix within 5 s\n");
+  if (!reply) return Fail(kExitNoAnswer, kNoAnswer);
   if (reply->status != kExitDone) return Fail(reply->status, reply->body);
   Write(STD_OUTPUT_HANDLE, reply->body);
   return kExitDone;

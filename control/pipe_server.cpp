@@ -5,7 +5,11 @@
 // while nobody calls). Each client it accepts gets a thread of its own, which reads one request
 // line, has it carried out and writes the reply; so a client that connects and says nothing holds
 // up only its own thread, and is dropped after 2 s. At most kMaxClients are served at once; the
-// next waits in the pipe's queue until one is done.
+// next waits, connected, until one is done, and the rest in the pipe's queue.
+//
+// The listener's instance is never closed before its successor exists: the name lives as long as
+// one instance of it is open, and a name that lapses, even between two of our instances, may be
+// made anew by another account, whose security descriptor our next instance would then join.
 //
 // The user-interface thread: a client's thread queues the request and posts a message to a
 // message-only window of ours. The user-interface thread takes that message from its queue like a
@@ -14,9 +18,12 @@
 // there. The client's thread waits for the outcome at most kCommandWaitMs; a request it gave up
 // on is not run later.
 //
-// Safety: the pipe's DACL grants the current user alone; remote clients are rejected; the first
-// instance is made with FILE_FLAG_FIRST_PIPE_INSTANCE, so if anyone holds the name already we
-// serve nothing rather than share a name with them.
+// Safety: the pipe's DACL grants the current user alone, and its owner is that user (which the
+// companion checks); remote clients are rejected; the first instance is made with
+// FILE_FLAG_FIRST_PIPE_INSTANCE, so if anyone holds the name already we serve nothing rather than
+// share a name with them. Before a request is read, its client's process must run as our user (the
+// DACL is the system's check; this one holds even if the pipe ever was not ours): the system lets
+// a server act as its client only once data has been read, so the client's token is looked at.
 
 #include "control/pipe_server.h"
 
@@ -28,7 +35,10 @@
 #include <mutex>
 #include <vector>
 
+#include "control/peer_check.h"
+#include "control/pipe_server_seam.h"
 #include "control/pipe_transfer.h"
+#include "control/process_identity.h"
 #include "runtime/platform/lock.h"
 #include "runtime/win32/unique_handles.h"
 
@@ -57,6 +67,7 @@ struct Server {
   CommandHandler handler;
   HWND window = nullptr;
   std::wstring pipe_name;
+  SidBytes user;               // the user this process runs as, the pipe's owner
   std::vector<BYTE> security;  // the security descriptor and its DACL, in one block
   SECURITY_ATTRIBUTES attributes{};
   UniqueHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -73,6 +84,7 @@ struct Server {
 };
 
 Server* g_server = nullptr;
+std::atomic<bool> g_listener_wait_fails{false};
 
 // A reply has been decided and must go out before the server lets the process end; counted by
 // whoever decides it, under the lock or before the client's thread could be waited for.
@@ -88,25 +100,21 @@ HANDLE Valid(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-// A security descriptor whose DACL has one entry: full access for the user this process runs as.
-// The default DACL of a pipe would let Everyone read it.
+// A security descriptor owned by the user this process runs as, whose DACL has one entry: full
+// access for that user. The default DACL of a pipe would let Everyone read it; the default owner
+// of a program started elevated would be the administrators, which the companion cannot tell from
+// anyone else.
 bool MakeUserOnlySecurity(Server& server) {
-  HANDLE raw_token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw_token)) return false;
-  UniqueHandle token(raw_token);
-  DWORD size = 0;
-  (void)GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return false;
-  std::vector<BYTE> user(size);
-  if (!GetTokenInformation(token.get(), TokenUser, user.data(), size, &size)) return false;
-  PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  server.user = ProcessUser(GetCurrentProcess());
+  if (server.user.empty()) return false;
+  PSID sid = server.user.data();
   const DWORD acl_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid);
   server.security.assign(sizeof(SECURITY_DESCRIPTOR) + acl_size + 8, 0);
   auto* descriptor = reinterpret_cast<SECURITY_DESCRIPTOR*>(server.security.data());
   auto* acl = reinterpret_cast<ACL*>(server.security.data() + ((sizeof(SECURITY_DESCRIPTOR) + 7) & ~std::size_t{7}));
   if (!InitializeAcl(acl, acl_size, ACL_REVISION) || !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) ||
       !InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-      !SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE)) {
+      !SetSecurityDescriptorOwner(descriptor, sid, FALSE) || !SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE)) {
     return false;
   }
   server.attributes = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
@@ -165,10 +173,20 @@ Reply RunOnUserInterfaceThread(Server& server, const Request& request) {
   return job.reply;
 }
 
-void ServeClient(Server& server, UniqueHandle pipe) {
+bool IsClientOfOurUser(const Server& server, HANDLE pipe) {
+  ULONG client = 0;
+  if (!GetNamedPipeClientProcessId(pipe, &client)) return false;
+  const UniqueHandle process = OpenProcessToQuery(client);
+  return process && IsSameUser(server.user, ProcessUser(process.get()));
+}
+
+void ServeClient(Server& server, HANDLE pipe) {
+  // A client of another user (or one whose user cannot be told) is let go unanswered, before a
+  // byte of its is read.
+  if (!IsClientOfOurUser(server, pipe)) return;
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::string line;
-  if (!event || !ReadRequestLine(server, pipe.get(), event.get(), line)) return;
+  if (!event || !ReadRequestLine(server, pipe, event.get(), line)) return;
   const ParsedRequest parsed = ParseRequestLine(line);
   Reply reply;
   if (parsed.request) {
@@ -182,10 +200,10 @@ void ServeClient(Server& server, UniqueHandle pipe) {
   // A write is not stopped by the server's stop: that is when a `quit` is answered.
   OVERLAPPED overlapped{};
   overlapped.hEvent = event.get();
-  BOOL ok = WriteFile(pipe.get(), bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &overlapped);
+  BOOL ok = WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &overlapped);
   if (!ok && GetLastError() == ERROR_IO_PENDING) {
-    if (WaitForSingleObject(event.get(), kReplyWriteMs) != WAIT_OBJECT_0) CancelIo(pipe.get());
-    ok = GetOverlappedResult(pipe.get(), &overlapped, &written, TRUE);
+    if (WaitForSingleObject(event.get(), kReplyWriteMs) != WAIT_OBJECT_0) CancelIo(pipe);
+    ok = GetOverlappedResult(pipe, &overlapped, &written, TRUE);
   }
   ReplySent(server);
   if (!ok) return;
@@ -194,13 +212,13 @@ void ServeClient(Server& server, UniqueHandle pipe) {
   const ULONGLONG deadline = GetTickCount64() + kReplyWriteMs;
   char rest[64];
   DWORD got = 0;
-  while (PipeTransfer(pipe.get(), event.get(), server.stop.get(), false, rest, sizeof rest, got, deadline)) {
+  while (PipeTransfer(pipe, event.get(), server.stop.get(), false, rest, sizeof rest, got, deadline)) {
   }
 }
 
 DWORD WINAPI ServeClientThread(LPVOID parameter) {
   UniqueHandle pipe(static_cast<HANDLE>(parameter));
-  ServeClient(*g_server, std::move(pipe));
+  ServeClient(*g_server, pipe.get());
   ReleaseSemaphore(g_server->client_slots.get(), 1, nullptr);
   return 0;
 }
@@ -210,9 +228,9 @@ DWORD WINAPI ServeClientThread(LPVOID parameter) {
 bool AwaitClient(Server& server, HANDLE pipe, HANDLE event) {
   OVERLAPPED overlapped{};
   overlapped.hEvent = event;
-  if (ConnectNamedPipe(pipe, &overlapped)) return true;
+  if (ConnectNamedPipe(pipe, &overlapped)) return !g_listener_wait_fails.load();
   const DWORD error = GetLastError();
-  if (error == ERROR_PIPE_CONNECTED) return true;
+  if (error == ERROR_PIPE_CONNECTED) return !g_listener_wait_fails.load();
   if (error != ERROR_IO_PENDING) return false;
   const HANDLE events[2] = {event, server.stop.get()};
   if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
@@ -222,7 +240,19 @@ bool AwaitClient(Server& server, HANDLE pipe, HANDLE event) {
     return false;
   }
   DWORD ignored = 0;
-  return GetOverlappedResult(pipe, &overlapped, &ignored, FALSE) != FALSE;
+  return GetOverlappedResult(pipe, &overlapped, &ignored, FALSE) && !g_listener_wait_fails.load();
+}
+
+// Puts a fresh instance in the place of `pipe`, which is closed only then. If the system refuses
+// one, `pipe` is disconnected and listens again instead; false then.
+bool ReplaceInstance(Server& server, UniqueHandle& pipe) {
+  UniqueHandle next(NewInstance(server, false));
+  if (!next) {
+    (void)DisconnectNamedPipe(pipe.get());
+    return false;
+  }
+  pipe = std::move(next);
+  return true;
 }
 
 DWORD WINAPI ListenerThread(LPVOID parameter) {
@@ -232,24 +262,25 @@ DWORD WINAPI ListenerThread(LPVOID parameter) {
   if (!event) return 0;
   const HANDLE slot_or_stop[2] = {server.client_slots.get(), server.stop.get()};
   for (;;) {
-    if (!pipe) {
-      // Only once a client's thread is free: a flood of clients waits in the pipe's queue.
-      if (WaitForMultipleObjects(2, slot_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
-      pipe.reset(NewInstance(server, false));
-      if (!pipe) {
-        ReleaseSemaphore(server.client_slots.get(), 1, nullptr);
-        // The system refused an instance (out of resources): try again a little later.
-        if (WaitForSingleObject(server.stop.get(), 1000) == WAIT_OBJECT_0) return 0;
-        continue;
-      }
-    }
     if (!AwaitClient(server, pipe.get(), event.get())) {
       if (WaitForSingleObject(server.stop.get(), 0) == WAIT_OBJECT_0) return 0;
-      pipe.reset();
+      // Its client left before it was taken, or the instance broke. Without a new instance (out
+      // of resources) the old one is tried again a little later.
+      if (!ReplaceInstance(server, pipe) && WaitForSingleObject(server.stop.get(), 1000) == WAIT_OBJECT_0) return 0;
+      continue;
+    }
+    // Only once a client's thread is free: a flood waits in the pipe's queue.
+    if (WaitForMultipleObjects(2, slot_or_stop, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
+    UniqueHandle next(NewInstance(server, false));
+    if (!next) {
+      // Out of resources: this client is served here, and its instance then listens again.
+      ServeClient(server, pipe.get());
       ReleaseSemaphore(server.client_slots.get(), 1, nullptr);
+      (void)DisconnectNamedPipe(pipe.get());
       continue;
     }
     const HANDLE client = pipe.release();
+    pipe = std::move(next);
     if (!CloseHandle(
             CreateThread(nullptr, 64 * 1024, ServeClientThread, client, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr))) {
       CloseHandle(client);
@@ -303,7 +334,6 @@ bool StartControlServer(const std::wstring& pipe_name, CommandHandler handler) {
   // FILE_FLAG_FIRST_PIPE_INSTANCE settles it on Windows; some emulations of the platform ignore
   // it, so a name that answers already is refused before that as well.
   if (WaitNamedPipeW(server->pipe_name.c_str(), 1) || GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  if (WaitForSingleObject(server->client_slots.get(), 0) != WAIT_OBJECT_0) return false;
   UniqueHandle first(NewInstance(*server, true));
   if (!first) return false;
 
@@ -326,6 +356,10 @@ bool StartControlServer(const std::wstring& pipe_name, CommandHandler handler) {
   }
   (void)first.release();  // the listener's now
   return true;
+}
+
+void SetListenerWaitFails(bool fails) {
+  g_listener_wait_fails.store(fails);
 }
 
 void StopControlServer() {

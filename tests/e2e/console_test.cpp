@@ -113,8 +113,10 @@ class ConsoleTest : public qx::test::ProgramFixture {
   }
 
   // Runs the companion with `arguments`, its output redirected to files (so it writes UTF-8, and a
-  // program it starts cannot hold the test up by holding the output open).
-  Outcome Companion(const std::wstring& arguments) {
+  // program it starts cannot hold the test up by holding the output open); from the program's
+  // folder, or from another one where it was copied alone.
+  Outcome Companion(const std::wstring& arguments, const fs::path& companion_folder = {}) {
+    const fs::path& from = companion_folder.empty() ? folder_ : companion_folder;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const fs::path out_file = fs::current_path() / "companion.out";
     const fs::path err_file = fs::current_path() / "companion.err";
@@ -129,12 +131,12 @@ class ConsoleTest : public qx::test::ProgramFixture {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::wstring command = L"\"" + (folder_ / "Quellarotix.com").wstring() + L"\" " + arguments;
+    std::wstring command = L"\"" + (from / "Quellarotix.com").wstring() + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     Outcome outcome;
     const auto started = Clock::now();
     const bool ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                   folder_.c_str(), &startup, &process);
+                                   from.c_str(), &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
     EXPECT_TRUE(ok);
@@ -224,6 +226,14 @@ TEST_F(ConsoleTest, StatusAgreesWithTheWindow) {
   const Outcome temperature = Companion(L"temperature");
   EXPECT_EQ(temperature.code, 0u);
   EXPECT_EQ(temperature.out, "23.5\n");
+
+  // Copied alone into a folder on the PATH, it finds the running program all the same.
+  const fs::path alone = folder_ / "on-path";
+  fs::create_directories(alone);
+  fs::copy_file(folder_ / "Quellarotix.com", alone / "Quellarotix.com");
+  const Outcome elsewhere = Companion(L"temperature", alone);
+  EXPECT_EQ(elsewhere.code, 0u) << elsewhere.err;
+  EXPECT_EQ(elsewhere.out, "23.5\n");
 }
 
 // The tray menu's item for outlet 2 and the companion's commands, against the same device.
@@ -530,6 +540,55 @@ TEST_F(ConsoleTest, ASquattedPipeIsNeverServedNorSpokenTo) {
   CloseHandle(squatter);
   EXPECT_EQ(ReportBytes(), std::vector<int>{0x02}) << "only the start-up report: nothing of the companion's";
   EXPECT_EQ(WaitForSingleObject(process_.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "it runs on";
+}
+
+// A program slow to take the command, or to answer it: the companion gives it 5 s for the whole
+// exchange, from its first try to connect, and ends with 5 then.
+TEST_F(ConsoleTest, NoAnswerIsToldWithinFiveSecondsOfConnecting) {
+  const fs::path stand_in = folder_ / "stand-in";
+  fs::create_directories(stand_in);
+  fs::copy_file(qx::test::BuiltProgramAt(QX_SLOW_PROGRAM_PATH), stand_in / "Quellarotix.exe");
+  const struct {
+    const char* what;
+    int accept_ms;
+    int answer_ms;  // after the request came; below 0: never
+    DWORD code;
+    double least_ms;
+    double most_ms;
+  } cases[] = {
+      {"taken at once, never answered", 0, -1, 5, 4500, 7000},
+      // The pipe busy for 4 s, then taken and never answered: 5 s in all, not 4 + 5.
+      {"taken late, never answered", 4000, -1, 5, 4500, 7000},
+      {"taken late, answered in time", 2000, 1500, 0, 0, 4900},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::wstring command = L"\"" + (stand_in / "Quellarotix.exe").wstring() + L"\" " + std::to_wstring(c.accept_ms) +
+                           L" " + std::to_wstring(c.answer_ms);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, stand_in.c_str(), &startup,
+                               &process_));
+    // Up once its pipe is there: busy while it holds its one instance, else free.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          const bool free = WaitNamedPipeW(PipeName().c_str(), 1) != FALSE;
+          return c.accept_ms > 0 ? !free && GetLastError() == ERROR_SEM_TIMEOUT : free;
+        },
+        10000));
+    const Outcome outcome = Companion(L"status");
+    EXPECT_EQ(outcome.code, c.code) << outcome.err;
+    EXPECT_GE(outcome.ms, c.least_ms);
+    EXPECT_LT(outcome.ms, c.most_ms);
+    if (c.code == 0) {
+      EXPECT_EQ(outcome.out, "slow\n");
+    }
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+  }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The console channel's formats: what a request line means (or why it is refused), and what the
-// program answers with.
+// program answers with; and whom each end of the channel takes the other for.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "control/peer_check.h"
 #include "control/reply.h"
 #include "control/request.h"
 #include "tests/support/json_reader.h"
@@ -310,6 +311,74 @@ TEST(Status, TemperatureNeedsAFreshReadingOnShow) {
   status.reading_fresh = true;
   status.temperature_text = "OFF";
   EXPECT_EQ(TemperatureReply(status).status, 4);
+}
+
+// S-1-5-21-1-2-3-1001 and its neighbours, as the system lays them out.
+SidBytes Sid(std::vector<unsigned> subauthorities, unsigned char authority = 5) {
+  SidBytes sid = {1, static_cast<unsigned char>(subauthorities.size()), 0, 0, 0, 0, 0, authority};
+  for (unsigned value : subauthorities) {
+    for (int shift = 0; shift < 32; shift += 8) sid.push_back(static_cast<unsigned char>(value >> shift));
+  }
+  return sid;
+}
+
+TEST(PeerCheck, OnlyTheSameWellFormedUserIsTheSameUser) {
+  const SidBytes user = Sid({21, 1, 2, 3, 1001});
+  SidBytes trailing = user;
+  trailing.push_back(0);
+  SidBytes revision_two = user;
+  revision_two[0] = 2;
+  SidBytes count_too_high = user;
+  count_too_high[1] = 6;
+  const struct {
+    const char* what;
+    SidBytes ours;
+    SidBytes theirs;
+    bool same;
+  } cases[] = {
+      {"the same user", user, user, true},
+      {"another user of the same machine", user, Sid({21, 1, 2, 3, 1002}), false},
+      {"the same number on another machine", user, Sid({21, 1, 2, 4, 1001}), false},
+      {"the local system", user, Sid({18}), false},
+      {"another authority", user, Sid({21, 1, 2, 3, 1001}, 1), false},
+      {"one sub-authority fewer", user, Sid({21, 1, 2, 3}), false},
+      {"not learned", user, {}, false},
+      {"ours not learned", {}, {}, false},
+      {"a byte too many, on both sides", trailing, trailing, false},
+      {"an unknown revision, on both sides", revision_two, revision_two, false},
+      {"a count the bytes do not hold, on both sides", count_too_high, count_too_high, false},
+      {"too short to be one", SidBytes{1, 0, 0, 0}, SidBytes{1, 0, 0, 0}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsSameUser(c.ours, c.theirs), c.same) << c.what;
+}
+
+TEST(PeerCheck, TheCompanionSpeaksOnlyToTheProgramOfItsUser) {
+  const SidBytes user = Sid({21, 1, 2, 3, 1001});
+  const SidBytes other = Sid({21, 1, 2, 3, 1002});
+  const SidBytes administrators = Sid({32, 544});
+  const std::wstring program = L"C:\\Tools\\Quellarotix\\Quellarotix.exe";
+  const struct {
+    const char* what;
+    ChannelServerFacts server;
+    bool trusted;
+  } cases[] = {
+      {"the program, its token and its pipe ours", {program, user, user}, true},
+      {"the name in another letter case", {L"D:\\apps\\QUELLAROTIX.EXE", user, user}, true},
+      {"started elevated: its token not ours to read", {program, {}, user}, true},
+      {"its pipe's owner not told", {program, user, {}}, true},
+      {"another program of ours", {L"C:\\Tools\\squatter.exe", user, user}, false},
+      {"a longer name", {L"C:\\Tools\\NotQuellarotix.exe", user, user}, false},
+      {"the companion's own name", {L"C:\\Tools\\Quellarotix.com", user, user}, false},
+      {"the name only as a folder", {L"C:\\Quellarotix.exe\\run.exe", user, user}, false},
+      {"its image not told", {L"", user, user}, false},
+      {"another user's program", {program, other, other}, false},
+      {"another user's token on our pipe", {program, other, user}, false},
+      {"the name taken first by another user", {program, user, other}, false},
+      {"elevated, the pipe owned by the administrators", {program, {}, administrators}, false},
+      {"neither its token nor its pipe told", {program, {}, {}}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsTrustedChannelServer(user, c.server), c.trusted) << c.what;
+  EXPECT_FALSE(IsTrustedChannelServer({}, {program, user, user})) << "our own user not learned";
 }
 
 }  // namespace
