@@ -20,7 +20,7 @@ const char kFile[] = "mqtt_settings_test.ini";
 
 // The group and keys as the file has them, written out here rather than taken from the program:
 // "Включено", "Сервер", "Порт", "Пользователь", "Пароль", "Префикс", "Узел".
-const std::string kGroup = "[MQTT]\r\n";
+const std::string& kGroup = test::kMqttGroup;
 const std::string kEnabled = "\xC2\xEA\xEB\xFE\xF7\xE5\xED\xEE";
 const std::string kServer = "\xD1\xE5\xF0\xE2\xE5\xF0";
 const std::string kPort = "\xCF\xEE\xF0\xF2";
