@@ -132,7 +132,7 @@ ParsedMqttCommand ParseMqttCommand(std::span<const std::string_view> words) {
 }
 
 MqttSettings SettingsAfterConnect(const MqttSettings& stored, const ConnectArguments& arguments,
-                                  std::string_view password) {
+                                  std::string_view password, std::string_view host_name_utf8) {
   MqttSettings settings = stored;
   settings.enabled = true;
   settings.server = arguments.server.host;
@@ -146,6 +146,11 @@ MqttSettings SettingsAfterConnect(const MqttSettings& stored, const ConnectArgum
   } else if (other_broker || settings.user != stored.user) {
     settings.password.clear();
   }
+  return WithNodeFixed(std::move(settings), host_name_utf8);
+}
+
+MqttSettings WithNodeFixed(MqttSettings settings, std::string_view host_name_utf8) {
+  if (settings.enabled && settings.node.empty()) settings.node = NodeIdForHostName(host_name_utf8);
   return settings;
 }
 

@@ -69,8 +69,13 @@ struct ParsedMqttCommand {
 // The settings `mqtt connect` leaves: MQTT on, the given values in place of the stored ones,
 // omitted options keeping theirs. The password becomes `password` (the encrypted new one, empty
 // for none) when --password-stdin was given; otherwise a change of server (host or port) or of
-// user clears it, so one broker's password is never sent to another.
+// user clears it, so one broker's password is never sent to another. With no node given or
+// stored, the node is fixed from the computer's host name (UTF-8), as WithNodeFixed does.
 [[nodiscard]] MqttSettings SettingsAfterConnect(const MqttSettings& stored, const ConnectArguments& arguments,
-                                                std::string_view password);
+                                                std::string_view password, std::string_view host_name_utf8);
+
+// Settings with MQTT on keep their node from then on: renaming the PC later must not make a new
+// device in Home Assistant. So switching on fixes an empty node from the host name.
+[[nodiscard]] MqttSettings WithNodeFixed(MqttSettings settings, std::string_view host_name_utf8);
 
 }  // namespace qx

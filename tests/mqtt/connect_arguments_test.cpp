@@ -162,7 +162,7 @@ TEST(MqttConnectSettings, APasswordNeverFollowsToAnotherBrokerOrUser) {
       {"an empty line on standard input", no_password, "", ""},
   };
   for (const auto& c : cases) {
-    const MqttSettings after = SettingsAfterConnect(stored, c.arguments, c.password);
+    const MqttSettings after = SettingsAfterConnect(stored, c.arguments, c.password, "Host");
     EXPECT_TRUE(after.enabled) << c.what;
     EXPECT_EQ(after.password, c.kept) << c.what;
     EXPECT_EQ(after.server, c.arguments.server.host) << c.what;
@@ -171,6 +171,21 @@ TEST(MqttConnectSettings, APasswordNeverFollowsToAnotherBrokerOrUser) {
     EXPECT_EQ(after.node, c.arguments.node.value_or("pc1")) << c.what;
     EXPECT_EQ(after.prefix, c.arguments.prefix.value_or("hass")) << c.what;
   }
+}
+
+TEST(MqttConnectSettings, TheNodeIsFixedFromTheHostNameWhenMqttIsSwitchedOn) {
+  MqttSettings stored;
+  EXPECT_EQ(SettingsAfterConnect(stored, Arguments("h", 1883), "", "Office.PC").node, "office_pc_483a958c");
+  ConnectArguments given = Arguments("h", 1883);
+  given.node = "mine";
+  EXPECT_EQ(SettingsAfterConnect(stored, given, "", "Office.PC").node, "mine");
+  stored.node = "kept";
+  EXPECT_EQ(SettingsAfterConnect(stored, Arguments("h", 1883), "", "Renamed-PC").node, "kept");
+  // Switched off, nothing is fixed yet; switched on, it is.
+  EXPECT_EQ(WithNodeFixed(MqttSettings{}, "pc").node, "");
+  MqttSettings on;
+  on.enabled = true;
+  EXPECT_EQ(WithNodeFixed(on, "pc").node, "pc");
 }
 
 TEST(PasswordWord, CarriesAnyPasswordAndRefusesWhatIsNotOne) {
