@@ -21,7 +21,8 @@ std::string OutletKey(int outlet) {
 
 }  // namespace
 
-void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms) {
+void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms,
+                  MqttSettings* mqtt) {
   // A missing file is no error: every read below then gives its default.
   (void)OpenPreferenceFile(kSettingsFileName);
 
@@ -55,10 +56,11 @@ void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& 
     thermostat[ThermostatSlot(id)] = static_cast<std::int8_t>(ReadNumber(DecimalText(id), 0));
   }
   if (alarms) *alarms = ReadAlarmSettings();
+  if (mqtt) *mqtt = ReadMqttSettings();
   (void)ClosePreferenceFile();  // nothing was written, so nothing can fail
 }
 
-bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms) {
+bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms, const MqttSettings* mqtt) {
   if (!CreatePreferenceFile(kSettingsFileName)) return false;
 
   SelectGroup(kNamesGroup);
@@ -79,6 +81,7 @@ bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms) {
   SelectGroup(kThermostatGroup);
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) WriteNumber(DecimalText(id), GetState(id));
   WriteAlarmSettings(alarms);
+  if (mqtt) WriteMqttSettings(*mqtt);
   return ClosePreferenceFile();
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 // The settings file "Quellarotix.ini": the outlet names, the start-up and exit policies, the
-// schedule boxes, the thermostat bands and the alarm limits. It is read twice at start-up (before
-// the widgets exist, for the names, tables and limits; then again to tick the policy boxes) and
-// written once, at exit.
+// schedule boxes, the thermostat bands, the alarm limits and the MQTT settings. It is read twice
+// at start-up (before the widgets exist, for the names, tables and limits; then again to tick the
+// policy boxes) and written once, at exit.
 
 #include <array>
 #include <cstdint>
 
 #include "automation/alarm_rules.h"
 #include "model/widget_numbers.h"
+#include "mqtt/mqtt_settings.h"
 #include "runtime/text.h"
 
 namespace qx {
@@ -35,12 +36,15 @@ inline constexpr char kSettingsFileName[] = "Quellarotix.ini";
 // Reads the file in the working folder. Names missing from the file keep their current value;
 // the policy boxes (widgets 11..18) and the outlets to switch on at start-up (widgets 1..4) are
 // ticked only where those widgets exist. A missing file leaves everything as it was. The alarm
-// limits are no widgets' but the program's own: they are read into `alarms` where it is given,
-// by the first reading at start-up only.
-void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms);
+// limits and the MQTT settings are no widgets' but the program's own: they are read into `alarms`
+// and `mqtt` where given, by the first reading at start-up only.
+void LoadSettings(OutletNames& names, ScheduleTable& schedule, ThermostatTable& thermostat, AlarmSettings* alarms,
+                  MqttSettings* mqtt = nullptr);
 
-// Creates the file anew from `names`, the widgets' states and `alarms`. Returns false if the file
-// could not be written; the old file then stays as it was.
-[[nodiscard]] bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms);
+// Creates the file anew from `names`, the widgets' states, `alarms` and, where given, `mqtt`
+// (without it the MQTT group is left out, as at its defaults). Returns false if the file could not
+// be written; the old file then stays as it was.
+[[nodiscard]] bool SaveSettings(const OutletNames& names, const AlarmSettings& alarms,
+                                const MqttSettings* mqtt = nullptr);
 
 }  // namespace qx

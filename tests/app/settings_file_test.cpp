@@ -281,20 +281,31 @@ std::string AlarmGroup(int below_on, int below, int above_on, int above) {
          "\r\n";
 }
 
-// Two start-ups and an exit as the program makes them: the limits read by the first reading
-// only, the file written from the widgets and the limits.
-std::string LoadAndSaveAgain(AlarmSettings& alarms) {
+// Two start-ups and an exit as the program makes them: the limits (and the MQTT settings, where
+// given) read by the first reading only, the file written from the widgets and the limits.
+std::string LoadAndSaveAgain(AlarmSettings& alarms, MqttSettings* mqtt = nullptr) {
   OutletNames names;
   ScheduleTable schedule{};
   ThermostatTable thermostat{};
-  LoadSettings(names, schedule, thermostat, &alarms);
+  LoadSettings(names, schedule, thermostat, &alarms, mqtt);
   if (!BuildMainWindow(names)) return "no window";
   LoadSettings(names, schedule, thermostat, nullptr);
   for (int id = kFirstScheduleWidget; id <= kLastScheduleBox; ++id) SetState(id, schedule[ScheduleSlot(id)]);
   for (int id = kFirstBandWidget; id <= kLastBandWidget; ++id) SetState(id, thermostat[ThermostatSlot(id)]);
-  (void)SaveSettings(names, alarms);
+  (void)SaveSettings(names, alarms, mqtt);
   ShutdownWindowLayer();
   return Slurp();
+}
+
+// The five groups of the widgets as a save writes them, with a few values set.
+std::string FiveGroups() {
+  std::string five = kNamesGroup + "1 = A\r\n2 = B\r\n3 = C\r\n4 = D\r\n" + kStartupGroup +
+                     "A = 1\r\nB = 0\r\nC = 0\r\nD = 0\r\n" + kExitGroup + "A = 0\r\nB = 1\r\nC = 0\r\nD = 0\r\n" +
+                     kScheduleGroup;
+  for (int id = 41; id <= 56; ++id) five += std::to_string(id) + " = " + (id == 41 ? "9" : "0") + "\r\n";
+  five += kThermostatGroup;
+  for (int id = 67; id <= 82; ++id) five += std::to_string(id) + " = " + (id == 68 ? "-7" : "0") + "\r\n";
+  return five;
 }
 
 TEST_F(SettingsFileTest, AlarmLimitsReadWrittenAndLeftOutWhileAtTheirDefaults) {
@@ -318,12 +329,7 @@ TEST_F(SettingsFileTest, AlarmLimitsReadWrittenAndLeftOutWhileAtTheirDefaults) {
       {"a group at its defaults is not written again", AlarmGroup(0, 18, 0, 30), {}, ""},
       {"its keys in the group before it are not its own", kBelowOn + " = 1\r\n" + kBelow + " = 3\r\n", {}, ""},
   };
-  std::string five = kNamesGroup + "1 = A\r\n2 = B\r\n3 = C\r\n4 = D\r\n" + kStartupGroup +
-                     "A = 1\r\nB = 0\r\nC = 0\r\nD = 0\r\n" + kExitGroup + "A = 0\r\nB = 1\r\nC = 0\r\nD = 0\r\n" +
-                     kScheduleGroup;
-  for (int id = 41; id <= 56; ++id) five += std::to_string(id) + " = " + (id == 41 ? "9" : "0") + "\r\n";
-  five += kThermostatGroup;
-  for (int id = 67; id <= 82; ++id) five += std::to_string(id) + " = " + (id == 68 ? "-7" : "0") + "\r\n";
+  const std::string five = FiveGroups();
 
   for (const AlarmCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -331,6 +337,33 @@ TEST_F(SettingsFileTest, AlarmLimitsReadWrittenAndLeftOutWhileAtTheirDefaults) {
     AlarmSettings alarms{true, 1, true, 2};  // whatever the program held before: the file decides
     EXPECT_EQ(LoadAndSaveAgain(alarms), five + c.written);
     EXPECT_EQ(alarms, c.read);
+  }
+}
+
+TEST_F(SettingsFileTest, MqttGroupComesLastAndOnlyWhenSomethingIsSet) {
+  // "Включено", "Сервер", "Узел".
+  const std::string mqtt_group = test::kMqttGroup +
+                                 "\xC2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n\xD1\xE5\xF0\xE2\xE5\xF0 = "
+                                 "broker.lan\r\n\xD3\xE7\xE5\xEB = pc1\r\n";
+  const std::string five = FiveGroups();
+  const struct {
+    const char* what;
+    std::string file;
+    bool enabled;
+  } cases[] = {
+      {"a user who never touched MQTT: the same bytes", five + AlarmGroup(1, 5, 0, 30), false},
+      {"after the alarm limits", five + AlarmGroup(1, 5, 0, 30) + mqtt_group, true},
+      {"without alarm limits, after the thermostat", five + mqtt_group, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(c.file);
+    AlarmSettings alarms;
+    MqttSettings mqtt;
+    mqtt.node = "held before";  // the file decides
+    EXPECT_EQ(LoadAndSaveAgain(alarms, &mqtt), c.file);
+    EXPECT_EQ(mqtt.enabled, c.enabled);
+    EXPECT_EQ(mqtt.node, c.enabled ? "pc1" : "");
   }
 }
 

@@ -14,5 +14,6 @@ inline const std::string kScheduleGroup = "[\xD7\xE0\xF1\xFB]\r\n";             
 inline const std::string kThermostatGroup = "[\xD2\xE5\xF0\xEC\xEE\xEC\xE5\xF2\xF0]\r\n";        // Термометр
 // Предупреждения
 inline const std::string kAlarmGroup = "[\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE5\xED\xE8\xFF]\r\n";
+inline const std::string kMqttGroup = "[MQTT]\r\n";
 
 }  // namespace qx::test
