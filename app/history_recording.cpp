@@ -52,7 +52,7 @@ void HistoryRecording::Tick(DeviceLink& device) {
   const DateValue now = CurrentDateValue();
   if (minutes_->IsMinuteUnderWay(now)) return;
   const ClockSample sample{now, SystemUtcOffsetMinutes(), static_cast<std::int64_t>(GetTickCount64())};
-  for (const MinuteRecord& record : minutes_->Advance(sample, [&] { return EndState(device); })) Hand(record);
+  for (const EndedMinute& minute : minutes_->Advance(sample, [&] { return EndState(device); })) Hand(minute);
 }
 
 void HistoryRecording::Finish(DeviceLink& device) {
@@ -73,10 +73,10 @@ void HistoryRecording::SetFinishedMinuteListener(std::function<void(const Minute
   listener_ = std::move(listener);
 }
 
-void HistoryRecording::Hand(const MinuteRecord& record) {
+void HistoryRecording::Hand(const EndedMinute& minute) {
   ++minutes_ended_;
-  if (listener_) listener_(record);
-  if (writer_) writer_->Append(record);
+  if (listener_) listener_(minute.record);
+  if (writer_) writer_->Append(minute);
 }
 
 bool HistoryRecording::WaitForWriter(std::uint32_t timeout_ms) {

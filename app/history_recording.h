@@ -44,7 +44,7 @@ class HistoryRecording {
 
  private:
   MinuteEndState EndState(DeviceLink& device) const;
-  void Hand(const MinuteRecord& record);
+  void Hand(const EndedMinute& minute);
   bool WaitForWriter(std::uint32_t timeout_ms);
 
   // Shared with the sensor's sink, which may outlive this object by a reading.

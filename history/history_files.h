@@ -18,9 +18,9 @@ namespace qx {
 // Makes the folder if it is missing (not its parents). True when it exists afterwards.
 bool MakeHistoryFolder(const std::string& folder, std::string& problem);
 
-// Opens the file for appending (creating it), writes `header` (its line break included) first
-// when the file is empty, then
-// `line` -- header and line in one write -- and closes it again, so nothing stays open on a disk
+// Opens the file for appending (creating it) and writes what AppendedBytes gives for its size and
+// last byte -- `header` (its line break included) into an empty file, a line break after a torn
+// last line, then `line` -- in one write, and closes it again, so nothing stays open on a disk
 // that may be removed. False with the reason when any step fails.
 bool AppendHistoryLine(const std::string& path, std::string_view header, std::string_view line, std::string& problem);
 

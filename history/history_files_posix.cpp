@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "history/history_files.h"
+#include "history/minute_record.h"
 
 namespace qx {
 
@@ -28,15 +29,19 @@ bool MakeHistoryFolder(const std::string& folder, std::string& problem) {
 }
 
 bool AppendHistoryLine(const std::string& path, std::string_view header, std::string_view line, std::string& problem) {
-  const int file = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  const int file = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (file < 0) {
     problem = std::strerror(errno);
     return false;
   }
   struct stat info {};
-  std::string bytes;
-  if (fstat(file, &info) == 0 && info.st_size == 0) bytes = header;
-  bytes += line;
+  char last = '\n';
+  if (fstat(file, &info) != 0 || (info.st_size > 0 && pread(file, &last, 1, info.st_size - 1) != 1)) {
+    problem = std::strerror(errno);
+    close(file);
+    return false;
+  }
+  const std::string bytes = AppendedBytes(static_cast<std::uint64_t>(info.st_size), last, header, line);
   const ssize_t written = write(file, bytes.data(), bytes.size());
   const int error = errno;
   close(file);

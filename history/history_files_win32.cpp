@@ -6,6 +6,7 @@
 #include <string>
 
 #include "history/history_files.h"
+#include "history/minute_record.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/text.h"
 
@@ -13,8 +14,12 @@ namespace qx {
 
 namespace {
 
-// "нет доступа к папке", "диск заполнен", "папка не найдена", "диск защищён от записи", "ошибка ".
+// "нет доступа к папке", "файл открыт другой программой", "диск заполнен", "папка не найдена",
+// "диск защищён от записи", "ошибка ".
 constexpr char kAccessDenied[] = "\xED\xE5\xF2 \xE4\xEE\xF1\xF2\xF3\xEF\xE0 \xEA \xEF\xE0\xEF\xEA\xE5";
+constexpr char kFileInUse[] =
+    "\xF4\xE0\xE9\xEB \xEE\xF2\xEA\xF0\xFB\xF2 \xE4\xF0\xF3\xE3\xEE\xE9 "
+    "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xEE\xE9";
 constexpr char kDiskFull[] = "\xE4\xE8\xF1\xEA \xE7\xE0\xEF\xEE\xEB\xED\xE5\xED";
 constexpr char kFolderMissing[] = "\xEF\xE0\xEF\xEA\xE0 \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xE0";
 constexpr char kWriteProtected[] = "\xE4\xE8\xF1\xEA \xE7\xE0\xF9\xE8\xF9\xB8\xED \xEE\xF2 \xE7\xE0\xEF\xE8\xF1\xE8";
@@ -23,9 +28,10 @@ constexpr char kErrorNumber[] = "\xEE\xF8\xE8\xE1\xEA\xE0 ";
 std::string ReasonText(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
       return kAccessDenied;
+    case ERROR_SHARING_VIOLATION:  // a spreadsheet holds the month file open
+    case ERROR_LOCK_VIOLATION:
+      return kFileInUse;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return kDiskFull;
@@ -72,6 +78,18 @@ class FileHandle {
   HANDLE handle_;
 };
 
+// The file's size and its last byte ('\n' for an empty file). False when they cannot be read.
+bool ReadFileEnd(HANDLE file, std::uint64_t& size, char& last) {
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(file, &length)) return false;
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  if (size == 0) return true;
+  LARGE_INTEGER at{};
+  at.QuadPart = length.QuadPart - 1;
+  DWORD got = 0;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadFile(file, &last, 1, &got, nullptr) && got == 1;
+}
+
 }  // namespace
 
 std::string HistoryPath(const std::string& folder, std::string_view name) {
@@ -92,18 +110,22 @@ bool MakeHistoryFolder(const std::string& folder, std::string& problem) {
 }
 
 bool AppendHistoryLine(const std::string& path, std::string_view header, std::string_view line, std::string& problem) {
-  // Appending access alone: every write lands at the file's end, whoever else writes it.
-  FileHandle file(CreateFileW(WidenText(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+  // Appending access alone for writing: every write lands at the file's end, whoever else writes
+  // it. Reading access for the last byte only.
+  FileHandle file(CreateFileW(WidenText(path).c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     problem = ReasonText(GetLastError());
     return false;
   }
-  std::string bytes;
-  LARGE_INTEGER size{};
-  if (GetFileSizeEx(file.get(), &size) && size.QuadPart == 0) bytes = header;
-  bytes += line;
+  std::uint64_t size = 0;
+  char last = '\n';
+  if (!ReadFileEnd(file.get(), size, last)) {
+    problem = ReasonText(GetLastError());
+    return false;
+  }
+  const std::string bytes = AppendedBytes(size, last, header, line);
   DWORD written = 0;
   if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {

@@ -22,6 +22,15 @@ HistoryMonth MonthOf(DateValue minute) {
   return {r.year, r.month};
 }
 
+std::optional<HistoryMonth> NewestMonthFile(const std::string& folder) {
+  std::optional<HistoryMonth> newest;
+  for (const std::string& name : ListHistoryFolder(folder)) {
+    const auto month = ParseMonthFileName(name);
+    if (month && (!newest || *month > *newest)) newest = month;
+  }
+  return newest;
+}
+
 }  // namespace
 
 std::string HistoryFolder() {
@@ -49,31 +58,44 @@ HistoryWriter::~HistoryWriter() {
   }
 }
 
-void HistoryWriter::Append(const MinuteRecord& record) {
+void HistoryWriter::Append(const EndedMinute& minute) {
   {
     std::lock_guard lock(lock_);
-    queue_.push_back(record);
+    queue_.push_back(minute);
   }
   changed_.NotifyAll();
 }
 
 void HistoryWriter::Run() {
   for (;;) {
-    MinuteRecord record;
+    std::optional<EndedMinute> next;
+    bool last_round = false;
     {
       std::lock_guard lock(lock_);
-      changed_.Wait(lock_, [this] { return stop_ || !queue_.empty(); });
-      if (queue_.empty()) return;  // stopped, and everything written
-      record = queue_.front();
-      queue_.pop_front();
+      const auto ready = [this] { return stop_ || !queue_.empty(); };
+      if (waiting_.empty()) {
+        changed_.Wait(lock_, ready);
+      } else if (!ready()) {
+        // Records wait for a file another program holds, or a folder that may come back: they are
+        // tried again with the next record, and now and then meanwhile.
+        changed_.WaitOnceFor(lock_, kUnwrittenRetryMs);
+      }
+      if (!queue_.empty()) {
+        next = queue_.front();
+        queue_.pop_front();
+      } else {
+        last_round = stop_;
+      }
       busy_ = true;
     }
-    WriteOne(record);
+    if (next) Keep(*next);
+    WriteWaiting();
     {
       std::lock_guard lock(lock_);
       busy_ = false;
     }
     changed_.NotifyAll();
+    if (last_round) return;  // stopped, and everything tried once more
   }
 }
 
@@ -100,10 +122,25 @@ std::uint64_t HistoryWriter::LinesWritten() const {
   return lines_written_;
 }
 
-void HistoryWriter::WriteOne(const MinuteRecord& record) {
-  const HistoryMonth month = MonthOf(record.start);
+void HistoryWriter::Keep(const EndedMinute& minute) {
+  if (waiting_.size() >= kMaxUnwrittenMinutes) waiting_.pop_front();
+  waiting_.push_back(minute);
+}
+
+void HistoryWriter::WriteWaiting() {
+  // In order: a record waits while an older one cannot be written.
+  while (!waiting_.empty() && WriteOne(waiting_.front())) waiting_.pop_front();
+}
+
+bool HistoryWriter::WriteOne(const EndedMinute& minute) {
+  const HistoryMonth month = MonthOf(minute.record.start);
+  if (!surveyed_) {
+    // Before the run's first write makes a month file of its own.
+    newest_before_ = NewestMonthFile(folder_);
+    surveyed_ = true;
+  }
   const std::string path = HistoryPath(folder_, MonthFileName(month.year, month.month));
-  const std::string line = FormatMinuteLine(record);
+  const std::string line = FormatMinuteLine(minute.record);
   std::string problem;
   bool written = AppendHistoryLine(path, HeaderLine(), line, problem);
   if (!written) {
@@ -115,8 +152,8 @@ void HistoryWriter::WriteOne(const MinuteRecord& record) {
       problem = folder_problem;
     }
   }
-  if (written && !(month == last_month_)) {
-    RemoveExpiredMonths(month);
+  if (written) {
+    if (IsRetentionDue({month, last_month_, newest_before_, minute.lived})) RemoveExpiredMonths(month);
     last_month_ = month;
   }
   std::lock_guard lock(lock_);
@@ -126,6 +163,7 @@ void HistoryWriter::WriteOne(const MinuteRecord& record) {
   } else {
     problem_ = problem;
   }
+  return written;
 }
 
 void HistoryWriter::RemoveExpiredMonths(HistoryMonth current) {

@@ -1,11 +1,13 @@
 #pragma once
 // The history's disk writer: finished minute records go into a queue, and a thread of their own
 // appends each to its month file as one whole line in one write, so a slow, sleeping or removed
-// disk never holds up the caller. When the folder cannot be written the records of that moment
-// are dropped (the program runs on) and the writer keeps the reason until a write succeeds again.
+// disk never holds up the caller. A record that cannot be written (the folder gone, the disk full,
+// the month file held open by a spreadsheet) is kept, up to two days of them, and written in its
+// turn once the file takes writes again; the writer keeps the reason until then.
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "history/minute_record.h"
@@ -15,6 +17,12 @@ namespace qx {
 
 // "Quellarotix-history": the folder's own name, inside the folder of the settings file.
 inline constexpr char kHistoryFolderName[] = "Quellarotix-history";
+
+// The records kept while they cannot be written: two days of minutes. Beyond it the oldest go.
+inline constexpr std::size_t kMaxUnwrittenMinutes = 2 * 24 * 60;
+// How often the writer tries again while records wait and no new one comes: a file let go is
+// written soon, and the writer sleeps undisturbed otherwise.
+inline constexpr std::uint32_t kUnwrittenRetryMs = 5000;
 
 // The program's history folder (a Windows-1251 path).
 [[nodiscard]] std::string HistoryFolder();
@@ -33,13 +41,14 @@ class HistoryWriter {
   HistoryWriter& operator=(const HistoryWriter&) = delete;
 
   // Queues a record; returns at once. Any thread.
-  void Append(const MinuteRecord& record);
-  // The thread's body: writes what is queued, sleeping while there is nothing, until Stop() and
-  // the queue is empty. The caller starts it on a thread of its own.
+  void Append(const EndedMinute& minute);
+  // The thread's body: writes what is queued, sleeping while there is nothing (and waking now and
+  // then while records wait to be written), until Stop(). It then tries once more what is queued
+  // or waiting, and returns. The caller starts it on a thread of its own.
   void Run();
   // Asks Run to end once everything queued is written; Run returns then.
   void Stop();
-  // Waits until everything queued so far is written (or dropped).
+  // Waits until everything queued so far is written, or kept to be written later.
   void WaitUntilWritten();
 
   // The reason of the last failed write, empty after a successful one.
@@ -48,20 +57,25 @@ class HistoryWriter {
   [[nodiscard]] std::uint64_t LinesWritten() const;
 
  private:
-  void WriteOne(const MinuteRecord& record);
+  void Keep(const EndedMinute& minute);
+  void WriteWaiting();
+  bool WriteOne(const EndedMinute& minute);
   void RemoveExpiredMonths(HistoryMonth current);
 
   const std::string folder_;
   const bool program_writer_;
   mutable Lock lock_;
   Condition changed_;
-  std::deque<MinuteRecord> queue_;   // guarded by lock_
+  std::deque<EndedMinute> queue_;    // guarded by lock_
   bool stop_ = false;                // guarded by lock_
   bool busy_ = false;                // guarded by lock_: a record is being written
   std::string problem_;              // guarded by lock_
   std::uint64_t lines_written_ = 0;  // guarded by lock_
   // Touched by Run's thread only.
-  HistoryMonth last_month_{};
+  std::deque<EndedMinute> waiting_;  // taken from the queue, not yet written, oldest first
+  bool surveyed_ = false;            // newest_before_ has been looked for
+  std::optional<HistoryMonth> newest_before_;
+  std::optional<HistoryMonth> last_month_;
 };
 
 }  // namespace qx

@@ -44,8 +44,9 @@ void MinuteAccumulator::AddReading(std::int16_t sixteenths) {
   readings_.Add(sixteenths);
 }
 
-MinuteRecord MinuteAccumulator::CloseMinute(const MinuteEndState& state) {
-  MinuteRecord record;
+EndedMinute MinuteAccumulator::CloseMinute(const MinuteEndState& state) {
+  EndedMinute ended{{}, lived_};
+  MinuteRecord& record = ended.record;
   record.start = minute_;
   record.utc_offset_minutes = offset_;
   record.outlets = state.outlets;
@@ -57,15 +58,16 @@ MinuteRecord MinuteAccumulator::CloseMinute(const MinuteEndState& state) {
     readings_ = {};
   }
   taken.FillRecord(record);
-  return record;
+  return ended;
 }
 
-std::vector<MinuteRecord> MinuteAccumulator::Advance(const ClockSample& now,
-                                                     const std::function<MinuteEndState()>& state) {
-  std::vector<MinuteRecord> ended;
+std::vector<EndedMinute> MinuteAccumulator::Advance(const ClockSample& now,
+                                                    const std::function<MinuteEndState()>& state) {
+  std::vector<EndedMinute> ended;
   const DateValue minute = MinuteOf(now.local);
   if (!started_) {
     started_ = true;
+    lived_ = false;
   } else if (minute == minute_ && now.utc_offset_minutes == offset_) {
     last_ = now;
     return ended;
@@ -76,18 +78,19 @@ std::vector<MinuteRecord> MinuteAccumulator::Advance(const ClockSample& now,
         (UtcSeconds(now.local, now.utc_offset_minutes) - UtcSeconds(last_.local, last_.utc_offset_minutes)) * 1000;
     const std::int64_t real_ms = now.steady_ms - last_.steady_ms;
     const std::int64_t drift_ms = wall_ms > real_ms ? wall_ms - real_ms : real_ms - wall_ms;
-    if (drift_ms <= std::int64_t{kClockSlackSeconds} * 1000) {
+    lived_ = drift_ms <= std::int64_t{kClockSlackSeconds} * 1000;
+    if (lived_) {
       // The clock ran on with time: the minutes between were lived through, unseen by a tick.
       const std::int64_t first = UtcSeconds(minute_, offset_) + 60;
       const std::int64_t missed = (UtcSeconds(minute, now.utc_offset_minutes) - first) / 60;
       if (missed > 0 && missed <= kMaxFilledMinutes) {
         for (std::int64_t i = 0; i < missed; ++i) {
-          MinuteRecord record;
-          record.start = static_cast<DateValue>(first + i * 60 + std::int64_t{offset_} * 60);
-          record.utc_offset_minutes = offset_;
-          record.outlets = end.outlets;
-          record.device = end.device;
-          ended.push_back(record);
+          EndedMinute filled{{}, true};
+          filled.record.start = static_cast<DateValue>(first + i * 60 + std::int64_t{offset_} * 60);
+          filled.record.utc_offset_minutes = offset_;
+          filled.record.outlets = end.outlets;
+          filled.record.device = end.device;
+          ended.push_back(filled);
         }
       }
     }
@@ -98,7 +101,7 @@ std::vector<MinuteRecord> MinuteAccumulator::Advance(const ClockSample& now,
   return ended;
 }
 
-std::optional<MinuteRecord> MinuteAccumulator::Finish(const MinuteEndState& state) {
+std::optional<EndedMinute> MinuteAccumulator::Finish(const MinuteEndState& state) {
   if (!started_) return std::nullopt;
   started_ = false;
   return CloseMinute(state);

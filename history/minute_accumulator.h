@@ -60,9 +60,9 @@ class MinuteAccumulator {
 
   // The user-interface thread's tick. When the clock shows the minute under way, returns nothing
   // and asks for nothing; otherwise calls `state` once for the outlets and the device as the
-  // ending minute leaves them, and returns the records of the minutes that ended, oldest first.
-  // The first call only starts a minute.
-  std::vector<MinuteRecord> Advance(const ClockSample& now, const std::function<MinuteEndState()>& state);
+  // ending minute leaves them, and returns the minutes that ended, oldest first. The first call
+  // only starts a minute.
+  std::vector<EndedMinute> Advance(const ClockSample& now, const std::function<MinuteEndState()>& state);
 
   // Whether `local` lies in the minute under way: the tick's cheap test, which needs no offset
   // and asks for no state. A change of offset always changes the minute's label as well.
@@ -70,11 +70,11 @@ class MinuteAccumulator {
 
   // The minute under way, with what it has (at exit); nothing when no minute was started. The
   // accumulator then starts afresh.
-  std::optional<MinuteRecord> Finish(const MinuteEndState& state);
+  std::optional<EndedMinute> Finish(const MinuteEndState& state);
 
  private:
   static DateValue MinuteOf(DateValue local) { return local - ((local % 60) + 60) % 60; }
-  MinuteRecord CloseMinute(const MinuteEndState& state);
+  EndedMinute CloseMinute(const MinuteEndState& state);
 
   Lock lock_;
   ReadingSummary readings_;  // guarded by lock_
@@ -82,6 +82,7 @@ class MinuteAccumulator {
   bool started_ = false;
   DateValue minute_ = 0;
   int offset_ = 0;
+  bool lived_ = false;  // the minute under way was lived into from the one before
   ClockSample last_{};
 };
 

@@ -51,6 +51,10 @@ bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& v
   return true;
 }
 
+int MonthIndex(HistoryMonth month) {
+  return month.year * 12 + month.month - 1;
+}
+
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -196,6 +200,19 @@ std::string FormatMinuteLine(const MinuteRecord& record) {
   return line;
 }
 
+std::string AppendedBytes(std::uint64_t size, char last_byte, std::string_view header, std::string_view line) {
+  std::string bytes;
+  if (size == 0) {
+    bytes = header;
+  } else if (last_byte == '\r') {
+    bytes = "\n";
+  } else if (last_byte != '\n') {
+    bytes = kHistoryLineBreak;
+  }
+  bytes += line;
+  return bytes;
+}
+
 std::optional<MinuteRecord> ParseMinuteLine(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -254,11 +271,19 @@ std::optional<HistoryMonth> ParseMonthFileName(std::string_view name) {
 }
 
 bool IsMonthKept(HistoryMonth month, HistoryMonth current) {
-  const int index = month.year * 12 + month.month - 1;
-  const int current_index = current.year * 12 + current.month - 1;
   // A month after the current one stays: it was written before the clock was set back, and a
   // clock's mistake must not cost the user's records.
-  return index > current_index - kHistoryMonthsKept;
+  return MonthIndex(month) > MonthIndex(current) - kHistoryMonthsKept;
+}
+
+bool IsRetentionDue(const RetentionFacts& facts) {
+  const int index = MonthIndex(facts.month);
+  if (!facts.previous) {
+    if (!facts.newest_before) return false;
+    const int newest = MonthIndex(*facts.newest_before);
+    return index == newest || index == newest + 1;
+  }
+  return facts.lived && index > MonthIndex(*facts.previous);
 }
 
 }  // namespace qx

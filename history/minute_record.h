@@ -13,6 +13,7 @@
 // the digits the line has, so a record read back equals the record written.
 
 #include <array>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -45,6 +46,14 @@ struct MinuteRecord {
   friend bool operator==(const MinuteRecord&, const MinuteRecord&) = default;
 };
 
+// A minute that ended, and whether the clock came to it from the run's minute before by running on
+// with time (the steady count agreeing), rather than by being set or by the run's start: only a
+// month lived into may make old months go.
+struct EndedMinute {
+  MinuteRecord record;
+  bool lived = false;
+};
+
 // The first line of every month file (without its line break).
 inline constexpr std::string_view kHistoryHeader =
     "time,min_c,mean_c,max_c,readings,outlet1,outlet2,outlet3,outlet4,device";
@@ -53,6 +62,13 @@ inline constexpr std::string_view kHistoryLineBreak = "\r\n";
 
 // The record's line, line break included: what one append writes.
 [[nodiscard]] std::string FormatMinuteLine(const MinuteRecord& record);
+
+// What one append adds to a month file of `size` bytes whose last byte is `last_byte`: `header`
+// first into an empty file, and a line break first after a last line that lacks one (saved so by
+// an editor, cut short by a power failure, zeroed by the disk), so `line` never joins a torn line
+// and the torn line costs only itself.
+[[nodiscard]] std::string AppendedBytes(std::uint64_t size, char last_byte, std::string_view header,
+                                        std::string_view line);
 
 // The record of one line (with or without its line break), or nothing for a line that is not a
 // record: the header, a torn or malformed line, a hand edit that does not parse. Never throws,
@@ -66,13 +82,28 @@ inline constexpr std::string_view kHistoryLineBreak = "\r\n";
 struct HistoryMonth {
   int year = 0;
   int month = 0;  // 1..12
-  friend bool operator==(const HistoryMonth&, const HistoryMonth&) = default;
+  friend auto operator<=>(const HistoryMonth&, const HistoryMonth&) = default;
 };
 [[nodiscard]] std::optional<HistoryMonth> ParseMonthFileName(std::string_view name);
 
 // The months kept: the current one and the 12 before it. An older month file is removed.
 inline constexpr int kHistoryMonthsKept = 13;
 [[nodiscard]] bool IsMonthKept(HistoryMonth month, HistoryMonth current);
+
+// What the writer knows as it writes a record, for its one choice: whether the month files older
+// than those kept go now.
+struct RetentionFacts {
+  HistoryMonth month;                         // the record's
+  std::optional<HistoryMonth> previous;       // the record the run wrote before; nothing for the run's first
+  std::optional<HistoryMonth> newest_before;  // the newest month file in the folder before the run wrote
+  bool lived = false;                         // the record's minute was lived into (EndedMinute::lived)
+};
+// A deleted year cannot come back, and a clock set wrong for a minute must not cost one: the run's
+// first record clears old months only in the month of the newest month file already there or the
+// month after it (not after a clock set far ahead, nor in a folder left unused for months); later
+// records only when the program has lived into a later month, never when the clock was set to it.
+// Old files then go a month late at worst, which costs nothing.
+[[nodiscard]] bool IsRetentionDue(const RetentionFacts& facts);
 
 // Limits that keep a foreign or damaged file from costing more than a real one could: no real
 // line is near this long, and no real month file near this big (a month of records is about

@@ -4,6 +4,8 @@
 // standard library's mutex and condition variable report errors by throwing, and that error path
 // alone brings several kilobytes of the library into the program. Neither is recursive.
 
+#include <cstdint>
+
 namespace qx {
 
 class Lock {
@@ -34,6 +36,9 @@ class Condition {
   void Wait(Lock& lock, Predicate done) {
     while (!done()) WaitOnce(lock);
   }
+  // One wait of at most `timeout_ms`, with `lock` held by the caller: it ends early on a
+  // notification (or, now and then, for no reason), so the caller looks again at what it awaits.
+  void WaitOnceFor(Lock& lock, std::uint32_t timeout_ms);
   void NotifyAll();
 
  private:

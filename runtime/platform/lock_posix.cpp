@@ -1,4 +1,5 @@
 #include <pthread.h>
+#include <time.h>
 
 #include "runtime/platform/lock.h"
 
@@ -40,6 +41,18 @@ Condition::~Condition() {
 
 void Condition::WaitOnce(Lock& lock) {
   pthread_cond_wait(reinterpret_cast<pthread_cond_t*>(native_), Native(lock.native_));
+}
+
+void Condition::WaitOnceFor(Lock& lock, std::uint32_t timeout_ms) {
+  timespec until{};
+  clock_gettime(CLOCK_REALTIME, &until);
+  until.tv_sec += static_cast<time_t>(timeout_ms / 1000);
+  until.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1000000L;
+  if (until.tv_nsec >= 1000000000L) {
+    until.tv_sec += 1;
+    until.tv_nsec -= 1000000000L;
+  }
+  pthread_cond_timedwait(reinterpret_cast<pthread_cond_t*>(native_), Native(lock.native_), &until);
 }
 
 void Condition::NotifyAll() {

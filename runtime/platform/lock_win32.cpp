@@ -38,6 +38,10 @@ void Condition::WaitOnce(Lock& lock) {
   SleepConditionVariableSRW(reinterpret_cast<CONDITION_VARIABLE*>(native_), Native(lock.native_), INFINITE, 0);
 }
 
+void Condition::WaitOnceFor(Lock& lock, std::uint32_t timeout_ms) {
+  SleepConditionVariableSRW(reinterpret_cast<CONDITION_VARIABLE*>(native_), Native(lock.native_), timeout_ms, 0);
+}
+
 void Condition::NotifyAll() {
   WakeAllConditionVariable(reinterpret_cast<CONDITION_VARIABLE*>(native_));
 }

@@ -127,7 +127,8 @@ TEST_F(HistoryRecordingTest, AHistoryThatCannotBeWrittenLeavesTheProgramRunning)
   ASSERT_TRUE(RunUntil([&] { return program_->history->MinutesEnded() >= 2; }));
   EXPECT_EQ(boxes_->Answered(), 0);
 
-  // The way clear again: the next minute is written, in a folder made for it, and the reason goes.
+  // The way clear again: the minutes kept meanwhile and the next are written, in order, in a folder
+  // made for them, and the reason goes.
   fs::remove(kHistoryFolderName);
   NextMinute();
   EXPECT_EQ(HistoryWriteProblem(), "");
@@ -137,8 +138,40 @@ TEST_F(HistoryRecordingTest, AHistoryThatCannotBeWrittenLeavesTheProgramRunning)
   ShutDown();
   EXPECT_EQ(boxes_->Answered(), 0);
   const std::string zone = Zone();
-  EXPECT_EQ(MonthFile(), std::string(kHistoryHeader) + "\r\n" + "2026-12-08T14:07" + zone + ",,,,0,0,1,0,0,1\r\n" +
-                             "2026-12-08T14:08" + zone + ",,,,0,0,0,0,0,1\r\n");
+  EXPECT_EQ(MonthFile(), std::string(kHistoryHeader) + "\r\n" + "2026-12-08T14:05" + zone +
+                             ",21.0,21.00,21.0,1,0,0,0,0,1\r\n" + "2026-12-08T14:06" + zone + ",,,,0,0,1,0,0,1\r\n" +
+                             "2026-12-08T14:07" + zone + ",,,,0,0,1,0,0,1\r\n" + "2026-12-08T14:08" + zone +
+                             ",,,,0,0,0,0,0,1\r\n");
+}
+
+TEST_F(HistoryRecordingTest, MinutesWhileAnotherProgramHoldsTheMonthFileAreWrittenWhenItLetsGo) {
+  // A spreadsheet holds the month file open, sharing it for reading only.
+  fs::create_directories(kHistoryFolderName);
+  const std::wstring path = (fs::path(kHistoryFolderName) / "2026-12.csv").wstring();
+  HANDLE held =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Start();
+  SendAccepted(336);
+  for (int ended = 1; ended <= 3; ++ended) {
+    ++minute_;
+    ASSERT_TRUE(RunUntil([&] {
+      return program_->history->MinutesEnded() >= static_cast<std::uint64_t>(ended) && !HistoryWriteProblem().empty();
+    }));
+  }
+  // "файл открыт другой программой"
+  EXPECT_EQ(HistoryWriteProblem(),
+            "\xF4\xE0\xE9\xEB \xEE\xF2\xEA\xF0\xFB\xF2 \xE4\xF0\xF3\xE3\xEE\xE9 "
+            "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xEE\xE9");
+  EXPECT_EQ(program_->history->writer().LinesWritten(), 0u);
+
+  CloseHandle(held);
+  EXPECT_TRUE(RunUntil([&] { return program_->history->writer().LinesWritten() >= 3; }, 30000));
+  EXPECT_EQ(HistoryWriteProblem(), "");
+  const std::string zone = Zone();
+  EXPECT_EQ(MonthFile(), std::string(kHistoryHeader) + "\r\n" + "2026-12-08T14:05" + zone +
+                             ",21.0,21.00,21.0,1,0,0,0,0,1\r\n" + "2026-12-08T14:06" + zone + ",,,,0,0,0,0,0,1\r\n" +
+                             "2026-12-08T14:07" + zone + ",,,,0,0,0,0,0,1\r\n");
 }
 
 }  // namespace

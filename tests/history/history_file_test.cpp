@@ -93,6 +93,31 @@ TEST(HistoryLine, ParserTable) {
   EXPECT_EQ(ParseMinuteLine("2028-02-29T00:00+00:00,-57.9,-0.01,149.9,1,1,1,1,1,1")->min_tenths, -579);
 }
 
+TEST(HistoryLine, WhenOldMonthsGo) {
+  const HistoryMonth dec{2026, 12};
+  struct Row {
+    const char* why;
+    RetentionFacts facts;
+    bool due;
+  };
+  const std::vector<Row> rows = {
+      {"a run's first record, in the newest month there", {dec, {}, dec, false}, true},
+      {"a run's first record, in the month after the newest", {dec, {}, HistoryMonth{2026, 11}, false}, true},
+      {"... across the year's end", {{2027, 1}, {}, dec, false}, true},
+      {"a run's first record in a folder unused for months", {dec, {}, HistoryMonth{2026, 9}, false}, false},
+      {"a run's first record with the clock a year ahead", {{2027, 12}, {}, dec, false}, false},
+      {"a run's first record before the newest month (set back since)", {{2026, 11}, {}, dec, false}, false},
+      {"a run's first record in an empty folder", {dec, {}, {}, false}, false},
+      {"the month lived into", {{2027, 1}, dec, dec, true}, true},
+      {"the month lived into after a start that cleared nothing", {{2027, 1}, dec, HistoryMonth{2026, 3}, true}, true},
+      {"the month the clock was set to", {{2027, 1}, dec, dec, false}, false},
+      {"a year ahead by a set clock", {{2027, 12}, dec, dec, false}, false},
+      {"back by a set clock", {dec, HistoryMonth{2027, 12}, dec, false}, false},
+      {"the same month lived on", {dec, dec, dec, true}, false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(IsRetentionDue(row.facts), row.due) << row.why;
+}
+
 TEST(HistoryLine, MonthFilesAndTheMonthsKept) {
   EXPECT_EQ(MonthFileName(2026, 12), "2026-12.csv");
   EXPECT_EQ(MonthFileName(At(2027, 1, 31, 23, 59)), "2027-01.csv");
@@ -131,8 +156,10 @@ class HistoryFolderTest : public ::testing::Test {
     std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
     out << bytes;
   }
-  static void WriteAll(HistoryWriter& writer, const std::vector<MinuteRecord>& records) {
-    for (const MinuteRecord& r : records) writer.Append(r);
+  // `lived`: each record's minute lived into from the one before, as a program running through
+  // them makes it; otherwise each came by a set clock, or is a run's first.
+  static void WriteAll(HistoryWriter& writer, const std::vector<MinuteRecord>& records, bool lived = false) {
+    for (const MinuteRecord& r : records) writer.Append({r, lived});
     writer.Stop();
     writer.Run();  // on this thread: returns once the queue is written
   }
@@ -157,16 +184,39 @@ TEST_F(HistoryFolderTest, WriterMakesTheFolderAndAppendsWholeLinesUnderOneHeader
                                       FormatMinuteLine(Record(At(2026, 12, 1, 0, 2))));
 }
 
-TEST_F(HistoryFolderTest, WriterRemovesOnlyMonthFilesOlderThanTwelveBeforeTheCurrent) {
-  fs::create_directories(folder_);
-  for (const char* name : {"2025-11.csv", "2025-12.csv", "2024-06.csv", "notes.txt", "2025-11.csv.bak"}) Put(name, "x");
-  HistoryWriter writer(Folder());
-  WriteAll(writer, {Record(At(2026, 12, 8, 14, 5))});
-  EXPECT_FALSE(fs::exists(folder_ / "2025-11.csv"));
-  EXPECT_FALSE(fs::exists(folder_ / "2024-06.csv"));
-  for (const char* name : {"2025-12.csv", "notes.txt", "2025-11.csv.bak", "2026-12.csv"}) {
-    EXPECT_TRUE(fs::exists(folder_ / name)) << name;
+TEST_F(HistoryFolderTest, AStartClearsOnlyInTheNewestMonthOrTheOneAfter) {
+  struct Row {
+    const char* newest;  // the newest month file already there
+    bool clears;
+  };
+  for (const Row& row : {Row{"2026-11.csv", true}, Row{"2026-12.csv", true}, Row{"2026-10.csv", false},
+                         Row{"2025-12.csv", false}, Row{"2027-03.csv", false}}) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    for (const char* name : {"2025-11.csv", "2025-12.csv", "2024-06.csv", "notes.txt", "2025-11.csv.bak", row.newest}) {
+      Put(name, "x");
+    }
+    HistoryWriter writer(Folder());
+    WriteAll(writer, {Record(At(2026, 12, 8, 14, 5))});
+    EXPECT_EQ(fs::exists(folder_ / "2025-11.csv"), !row.clears) << row.newest;
+    EXPECT_EQ(fs::exists(folder_ / "2024-06.csv"), !row.clears) << row.newest;
+    for (const char* name : {"2025-12.csv", "notes.txt", "2025-11.csv.bak", "2026-12.csv", row.newest}) {
+      EXPECT_TRUE(fs::exists(folder_ / name)) << row.newest << ": " << name;
+    }
   }
+}
+
+TEST_F(HistoryFolderTest, ALaterRunClearsOnceItLivesIntoANewMonth) {
+  fs::create_directories(folder_);
+  for (const char* name : {"2025-09.csv", "2025-12.csv"}) Put(name, "x");
+  // Months unused: the start at 2026-11 clears nothing, the month lived into does.
+  HistoryWriter writer(Folder());
+  writer.Append({Record(At(2026, 11, 30, 23, 59))});
+  writer.Append({Record(At(2026, 12, 1, 0, 0)), true});
+  writer.Stop();
+  writer.Run();
+  EXPECT_FALSE(fs::exists(folder_ / "2025-09.csv"));
+  EXPECT_TRUE(fs::exists(folder_ / "2025-12.csv"));
 }
 
 TEST_F(HistoryFolderTest, AFolderThatCannotBeWrittenGivesAReasonUntilItCanBeAgain) {
@@ -179,11 +229,58 @@ TEST_F(HistoryFolderTest, AFolderThatCannotBeWrittenGivesAReasonUntilItCanBeAgai
 
   fs::remove(folder_);
   HistoryWriter later(Folder());
-  later.Append(Record(At(2026, 12, 8, 14, 6)));
+  later.Append({Record(At(2026, 12, 8, 14, 6))});
   later.Stop();
   later.Run();
   EXPECT_EQ(later.Problem(), "");
   EXPECT_EQ(later.LinesWritten(), 1u);
+}
+
+TEST_F(HistoryFolderTest, AClockSetAYearAheadForAMinuteRemovesNoMonth) {
+  std::vector<MinuteRecord> records;
+  for (int month = 1; month <= 12; ++month) records.push_back(Record(At(2026, month, 15, 12, 0)));
+  records.push_back(Record(At(2027, 12, 15, 12, 1)));  // the clock set a year ahead
+  records.push_back(Record(At(2026, 12, 15, 12, 2)));  // and back
+  HistoryWriter writer(Folder());
+  for (std::size_t i = 0; i < records.size(); ++i) writer.Append({records[i], i > 0 && i < 12});
+  writer.Stop();
+  writer.Run();
+  for (int month = 1; month <= 12; ++month) EXPECT_TRUE(fs::exists(folder_ / MonthFileName(2026, month))) << month;
+  std::vector<MinuteRecord> expected(records.begin(), records.end() - 2);
+  expected.push_back(records.back());
+  expected.push_back(records[12]);
+  EXPECT_EQ(ReadHistoryRange(Folder(), At(2026, 1, 1, 0, 0), At(2027, 12, 31, 23, 59)), expected);
+}
+
+TEST_F(HistoryFolderTest, AnAppendAfterALastLineWithoutItsBreakKeepsBothRecords) {
+  fs::create_directories(folder_);
+  const std::string header = std::string(kHistoryHeader) + "\r\n";
+  const MinuteRecord saved = Record(At(2026, 12, 8, 14, 5), 1, 210, 2100, 210);
+  const std::string saved_line = FormatMinuteLine(saved);
+  const std::string bare = saved_line.substr(0, saved_line.size() - 2);
+  const MinuteRecord next = Record(At(2026, 12, 8, 14, 6));
+  const std::string line = FormatMinuteLine(next);
+  struct Row {
+    const char* why;
+    std::string before;
+    std::string appended;  // what the one write adds
+  };
+  const std::vector<Row> rows = {
+      {"saved without its line break, as an editor may", header + bare, "\r\n" + line},
+      {"cut after the CR", header + bare + "\r", "\n" + line},
+      {"cut mid-line by a power failure", header + saved_line + bare.substr(0, 20), "\r\n" + line},
+      {"zeroed blocks at the end", header + saved_line + std::string(512, '\0'), "\r\n" + line},
+      {"whole", header + saved_line, line},
+  };
+  for (const Row& row : rows) {
+    Put("2026-12.csv", row.before);
+    HistoryWriter writer(Folder());
+    WriteAll(writer, {next});
+    EXPECT_EQ(Slurp("2026-12.csv"), row.before + row.appended) << row.why;
+    EXPECT_EQ(ReadHistoryRange(Folder(), At(2026, 12, 1, 0, 0), At(2026, 12, 31, 0, 0)),
+              (std::vector<MinuteRecord>{saved, next}))
+        << row.why;
+  }
 }
 
 TEST_F(HistoryFolderTest, RangeReaderReadsOnlyTheMonthsTheRangeTouchesAndSkipsDamage) {

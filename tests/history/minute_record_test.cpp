@@ -50,7 +50,8 @@ struct Case {
   std::vector<std::string> lines;  // without their line breaks
 };
 
-std::vector<std::string> Replay(const std::vector<Step>& steps) {
+// The lines of the minutes that ended, and in `lived` whether each was lived into.
+std::vector<std::string> Replay(const std::vector<Step>& steps, std::vector<bool>* lived = nullptr) {
   MinuteAccumulator minutes;
   MinuteEndState state;
   state.device = true;
@@ -58,8 +59,9 @@ std::vector<std::string> Replay(const std::vector<Step>& steps) {
   ClockSample last;
   bool ticked = false;
   std::vector<std::string> lines;
-  auto keep = [&lines](const MinuteRecord& record) {
-    std::string line = FormatMinuteLine(record);
+  auto keep = [&](const EndedMinute& minute) {
+    if (lived) lived->push_back(minute.lived);
+    std::string line = FormatMinuteLine(minute.record);
     line.resize(line.size() - kHistoryLineBreak.size());
     lines.push_back(line);
   };
@@ -80,7 +82,7 @@ std::vector<std::string> Replay(const std::vector<Step>& steps) {
         });
         // The outlets are looked at only when a minute ends, and then once.
         EXPECT_EQ(state_calls - calls_before, ended.empty() ? 0 : 1) << step.time;
-        for (const MinuteRecord& record : ended) keep(record);
+        for (const EndedMinute& minute : ended) keep(minute);
         last = now;
         ticked = true;
         break;
@@ -94,7 +96,7 @@ std::vector<std::string> Replay(const std::vector<Step>& steps) {
         state.device = step.device;
         break;
       case Step::kFinish:
-        if (const auto record = minutes.Finish(state)) keep(*record);
+        if (const auto minute = minutes.Finish(state)) keep(*minute);
         break;
     }
   }
@@ -164,6 +166,36 @@ TEST(MinuteRecords, Table) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Replay(c.steps), c.lines) << c.name;
+  }
+}
+
+// Only a minute the clock ran into with the steady count agreeing may let the history's old
+// months go; a run's first minute and one reached by setting the clock may not.
+TEST(MinuteRecords, WhichMinutesWereLivedInto) {
+  struct Row {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<bool> lived;
+  };
+  const std::vector<Row> rows = {
+      {"the run's first minute is not, the next is",
+       {Tick("2026-12-31 23:58:00"), Tick("2026-12-31 23:59:00"), Tick("2027-01-01 00:00:00"), Finish()},
+       {false, true, true}},
+      {"minutes the ticks missed, and the one after them",
+       {Tick("2026-12-08 14:05:50"), Tick("2026-12-08 14:08:10"), Finish()},
+       {false, true, true, true}},
+      {"a year ahead and back again by a set clock",
+       {Tick("2026-12-15 12:00:00"), Tick("2026-12-15 12:01:00"), Jump("2027-12-15 12:01:30"),
+        Jump("2026-12-15 12:02:00"), Tick("2026-12-15 12:03:00")},
+       {false, true, false, false}},
+      {"a long sleep of the machine, the steady count running on",
+       {Tick("2026-11-30 23:59:00"), Tick("2026-12-02 08:00:00"), Finish()},
+       {false, true}},
+  };
+  for (const Row& row : rows) {
+    std::vector<bool> lived;
+    (void)Replay(row.steps, &lived);
+    EXPECT_EQ(lived, row.lived) << row.name;
   }
 }
 
