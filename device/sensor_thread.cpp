@@ -128,6 +128,15 @@ void SensorReader::SetAcceptedReadingSink(AcceptedReading sink) {
   accepted_sink_ = std::move(sink);
 }
 
+bool SensorReader::TakeReadingSpan(int* lowest, int* highest) {
+  std::lock_guard lock(sink_lock_);
+  if (span_empty_) return false;
+  *lowest = span_lowest_;
+  *highest = span_highest_;
+  span_empty_ = true;
+  return true;
+}
+
 void* SensorReader::TakeRequest() {
   if (request_.load() == nullptr) return nullptr;
   // The nudge that came with the request is taken with it (before it, so that a request posted
@@ -197,6 +206,9 @@ void SensorReader::Run() {
         if (count == kReportLength) {
           accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
           std::lock_guard lock(sink_lock_);
+          span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
+          span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
+          span_empty_ = false;
           if (accepted_sink_) accepted_sink_(sixteenths);
         }
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
