@@ -70,6 +70,21 @@ class AlarmNoticeTest : public ProgramTest {
     ProgramTest::TearDown();
   }
 
+  // Starts the program with both limits on (18 and 30) and the sensor at 14.5 degrees, ten
+  // readings a second, and takes the rules' clock.
+  void StartBelowBothLimits() {
+    Put(kSettingsFileName, kBothLimits);
+    ASSERT_TRUE(switch_->SetRate(0, 10));
+    ASSERT_TRUE(switch_->SetCount(0, 232));
+    Start();
+    TakeTheRulesClock();
+  }
+
+  // A notification as the program must hand it to the shell.
+  static Shown Warning(const std::string& text) {
+    return {kTitle, text, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  }
+
   // The rules' clock from now on; the program's own clock stays for everything else.
   void TakeTheRulesClock() {
     program_->automation.tick_count = [this] {
@@ -120,15 +135,11 @@ class AlarmNoticeTest : public ProgramTest {
 };
 
 TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
-  Put(kSettingsFileName, kBothLimits);
-  ASSERT_TRUE(switch_->SetRate(0, 10));
-  ASSERT_TRUE(switch_->SetCount(0, 232));  // 14.5 degrees
-  Start();
-  TakeTheRulesClock();
-  const Shown below{kTitle, BelowText("14.5", "18"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown normal{kTitle, NormalText("20.0"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown gone{kTitle, kGoneText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown silent{kTitle, kSilentText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  StartBelowBothLimits();
+  const Shown below = Warning(BelowText("14.5", "18"));
+  const Shown normal = Warning(NormalText("20.0"));
+  const Shown gone = Warning(kGoneText);
+  const Shown silent = Warning(kSilentText);
 
   // Below 18 from the first tick that sees the reading, which is at 0 s.
   AwaitReading(232);
@@ -178,21 +189,18 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
 TEST_F(AlarmNoticeTest, AWarningTheTrayRefusedIsGivenOnceTheIconIsBack) {
   // A start at log-on, before the taskbar exists: the shell takes no icon.
   taskbar_up_ = false;
-  Put(kSettingsFileName, kBothLimits);
-  ASSERT_TRUE(switch_->SetRate(0, 10));
-  ASSERT_TRUE(switch_->SetCount(0, 232));  // 14.5 degrees
-  Start();
-  TakeTheRulesClock();
-  const Shown below{kTitle, BelowText("14.5", "18"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown normal{kTitle, NormalText("20.0"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  StartBelowBothLimits();
+  const Shown below = Warning(BelowText("14.5", "18"));
+  const Shown normal = Warning(NormalText("20.0"));
   AwaitReading(232);
   TickAt(0);
   TickAt(60);
-  TickAt(70);
+  TickAt(71);
   EXPECT_EQ(shown_, std::vector<Shown>{});
   EXPECT_EQ(Standing(), std::vector<std::string>{"below"});
 
-  // The taskbar comes: the icon's retry every 2 s gets it in, and the next tick tells, once.
+  // The taskbar comes: the icon's retry every 2 s gets it in, and the next tick (its clock still
+  // at 71 s) tells, once.
   taskbar_up_ = true;
   ASSERT_TRUE(RunUntil([&] { return icon_adds_ > 0; }, 5000));
   TickAt(71);
