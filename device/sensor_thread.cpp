@@ -1,8 +1,9 @@
 // The sensor thread.
 //
 // Each pass reads one temperature report (it waits until the device sends one), converts it,
-// and when the reading is accepted shows it in the four places and keeps it rounded for the
-// thermostat; then it pauses 100 ms. Without a device handle a pass only pauses.
+// and when the reading is accepted shows it in the four places, keeps it rounded for the
+// thermostat and widens the span of readings the alarms take at their next tick; then it pauses
+// 100 ms. Without a device handle a pass only pauses.
 //
 // Sharing the handle with the presence monitor. The monitor learns on the user-interface thread
 // that the device came or went, while this thread may be blocked in a read that no report will
