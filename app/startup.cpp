@@ -69,6 +69,9 @@ void StartTimers(Program& program) {
   program.automation.device_present = [&program] { return program.device.LastPresence(); };
   program.automation.reading_fresh = [&program] { return program.device.HasFreshReading(GetTickCount64()); };
   program.automation.temperature_sixteenths = [&program] { return program.device.TemperatureSixteenths(); };
+  program.automation.take_reading_span = [&program](int* lowest, int* highest) {
+    return program.device.TakeReadingSpan(lowest, highest);
+  };
   HWND window = NativeWindowHandle(kMainWindow);
   // The presence timer's checks then look at the HID interfaces only after a device change (and
   // every few seconds); where the system will not tell of changes they look every time.

@@ -84,8 +84,7 @@ std::string_view AlarmConditionName(AlarmCondition condition) {
   return {};
 }
 
-std::vector<std::string> AlarmRules::Update(const AlarmInputs& in) {
-  std::vector<std::string> notices;
+void AlarmRules::Update(const AlarmInputs& in, const AlarmNotifier& tell) {
   if (!in.device_present) {
     present_since_.reset();
   } else if (!present_since_) {
@@ -93,26 +92,26 @@ std::vector<std::string> AlarmRules::Update(const AlarmInputs& in) {
   }
 
   const AlarmSettings& s = in.settings;
-  const int t = in.sixteenths;
   const int below = s.below * kSixteenthsPerDegree;
   const int above = s.above * kSixteenthsPerDegree;
-  // "Back to normal" would be untrue while the reading is beyond the other limit; the way back
+  // Every reading since the tick before counts, not just the one that happens to be the latest:
+  // below means the highest of them was below the limit, back inside means the lowest was inside.
+  const bool beyond_below = s.below_on && in.highest < below;
+  const bool beyond_above = s.above_on && in.lowest > above;
+  // "Back to normal" would be untrue while the readings are beyond the other limit; the way back
   // from one limit straight past the other ends the first warning silently, and the other warns.
-  const bool beyond_below = s.below_on && t < below;
-  const bool beyond_above = s.above_on && t > above;
-  UpdateLimit(AlarmCondition::kBelow, s.below_on, t < below, t >= below + kWayBackSixteenths, !beyond_above, in,
-              notices);
-  UpdateLimit(AlarmCondition::kAbove, s.above_on, t > above, t <= above - kWayBackSixteenths, !beyond_below, in,
-              notices);
+  UpdateLimit(AlarmCondition::kBelow, s.below_on, in.highest < below, in.lowest >= below + kWayBackSixteenths,
+              !beyond_above, in, tell);
+  UpdateLimit(AlarmCondition::kAbove, s.above_on, in.lowest > above, in.highest <= above - kWayBackSixteenths,
+              !beyond_below, in, tell);
 
   const bool any_limit = s.below_on || s.above_on;
   UpdatePlain(AlarmCondition::kSensorSilent,
               in.device_present && !in.reading_fresh && (any_limit || in.thermostat_enabled) &&
                   Elapsed(present_since_, in.now, kSensorSettleMs),
-              in, notices);
+              in, tell);
   UpdatePlain(AlarmCondition::kDeviceGone,
-              !in.device_present && (any_limit || in.thermostat_enabled || in.schedule_enabled), in, notices);
-  return notices;
+              !in.device_present && (any_limit || in.thermostat_enabled || in.schedule_enabled), in, tell);
 }
 
 // A limit's condition begins once every fresh reading for kAlarmPersistenceMs was beyond it, and
@@ -120,7 +119,7 @@ std::vector<std::string> AlarmRules::Update(const AlarmInputs& in) {
 // half degree between keep it as it is. Without a fresh reading nothing is known: a condition on
 // its way is dropped, a standing one stays.
 void AlarmRules::UpdateLimit(AlarmCondition condition, bool enabled, bool beyond, bool inside, bool normal,
-                             const AlarmInputs& in, std::vector<std::string>& notices) {
+                             const AlarmInputs& in, const AlarmNotifier& tell) {
   Memory& m = Of(condition);
   if (!enabled) {
     // Switched off: whatever stood ends without a word.
@@ -142,34 +141,39 @@ void AlarmRules::UpdateLimit(AlarmCondition condition, bool enabled, bool beyond
       m.back_since.reset();
     }
     if (Elapsed(m.back_since, in.now, kAlarmPersistenceMs)) {
-      if (m.warned && normal) notices.push_back(Concatenate(kBackToNormal, ReadingText(in.sixteenths)));
+      // Untold, the user would go on believing the warning: the condition stands until the tray
+      // takes the words, or the way back breaks off.
+      if (m.warned && normal && !tell(Concatenate(kBackToNormal, ReadingText(in.sixteenths)))) return;
       Forget(m);
       return;
     }
+    // A warning held back (by the 15 minutes, or by a tray that could not show it) says that the
+    // reading is beyond the limit, so it is given only at a tick when that is true.
+    if (!in.reading_fresh || !beyond) return;
   }
-  WarnIfDue(condition, in, notices);
+  WarnIfDue(condition, in, tell);
 }
 
 // Sensor silence and a gone device stand exactly while they hold, and end silently.
-void AlarmRules::UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in,
-                             std::vector<std::string>& notices) {
+void AlarmRules::UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in, const AlarmNotifier& tell) {
   Memory& m = Of(condition);
   if (!holds) {
     Forget(m);
     return;
   }
   m.standing = true;
-  WarnIfDue(condition, in, notices);
+  WarnIfDue(condition, in, tell);
 }
 
 // A standing condition not yet warned of warns as soon as its last warning is 15 minutes old (at
-// once, if it never warned).
-void AlarmRules::WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<std::string>& notices) {
+// once, if it never warned). A warning the tray did not show is no warning: it is offered again
+// at the next tick, and the 15 minutes count from the one the user saw.
+void AlarmRules::WarnIfDue(AlarmCondition condition, const AlarmInputs& in, const AlarmNotifier& tell) {
   Memory& m = Of(condition);
   if (m.warned || (m.last_warned && !Elapsed(m.last_warned, in.now, kAlarmRepeatMs))) return;
+  if (!tell(WarningText(condition, in))) return;
   m.warned = true;
   m.last_warned = in.now;
-  notices.push_back(WarningText(condition, in));
 }
 
 std::vector<AlarmCondition> AlarmRules::StandingConditions() const {

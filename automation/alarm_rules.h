@@ -1,12 +1,14 @@
 #pragma once
 // The temperature alarms: when the tray tells the user that the temperature has left its limits,
 // that the sensor has gone silent or that the SwitchUnit has gone. The rules are a function of
-// what the program sees at each tick (the latest reading, the clock, the device's presence, the
-// limits and which rules are switched on); they remember only when each condition began and when
-// it last warned. Plain C++, so the host tests walk through hours of readings in microseconds.
+// what the program sees at each tick (the readings since the tick before, the clock, the device's
+// presence, the limits and which rules are switched on); they remember only when each condition
+// began and when it last warned. Plain C++, so the host tests walk through hours of readings in
+// microseconds.
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,8 +46,12 @@ struct AlarmInputs {
   bool device_present = false;
   // Whether the latest accepted reading is fresh, as the thermostat's fail-safe judges it.
   bool reading_fresh = false;
-  // The latest accepted reading, in sixteenths of a degree; looked at only while it is fresh.
+  // The latest accepted reading, in sixteenths of a degree, as the notices show it; and the lowest
+  // and highest of every reading accepted since the tick before (the latest's own value when none
+  // was). All three are looked at only while the reading is fresh.
   int sixteenths = 0;
+  int lowest = 0;
+  int highest = 0;
   bool thermostat_enabled = false;  // any outlet's thermostat switched on
   bool schedule_enabled = false;    // any time rule set
   AlarmSettings settings;
@@ -62,13 +68,19 @@ inline constexpr std::uint64_t kSensorSettleMs = 10'000;
 // The way back: at least half a degree inside the limit.
 inline constexpr int kWayBackSixteenths = 8;
 
+// Shows a notification's text (Windows-1251); false if the user could not be told.
+using AlarmNotifier = std::function<bool(const std::string& text)>;
+
 class AlarmRules {
  public:
-  // One tick: the texts (Windows-1251) of the notifications it calls for, in the order of the
-  // conditions; usually none.
-  std::vector<std::string> Update(const AlarmInputs& in);
+  // One tick: hands `tell` the notifications it calls for, in the order of the conditions;
+  // usually none. A notification `tell` could not show counts as untold and is offered again at
+  // the following ticks: a warning while its condition stands and the readings are beyond the
+  // limit, a "back to normal" while the way back holds. The 15 minutes count from a warning shown.
+  void Update(const AlarmInputs& in, const AlarmNotifier& tell);
 
-  // The conditions that stand now (each warned, or would have but for the 15 minutes).
+  // The conditions that stand now (each warned, or would have but for the 15 minutes or a tray
+  // that could not show it); one whose "back to normal" is still untold stands until it is told.
   [[nodiscard]] std::vector<AlarmCondition> StandingConditions() const;
 
  private:
@@ -81,9 +93,9 @@ class AlarmRules {
   };
 
   void UpdateLimit(AlarmCondition condition, bool enabled, bool beyond, bool inside, bool normal, const AlarmInputs& in,
-                   std::vector<std::string>& notices);
-  void UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in, std::vector<std::string>& notices);
-  void WarnIfDue(AlarmCondition condition, const AlarmInputs& in, std::vector<std::string>& notices);
+                   const AlarmNotifier& tell);
+  void UpdatePlain(AlarmCondition condition, bool holds, const AlarmInputs& in, const AlarmNotifier& tell);
+  void WarnIfDue(AlarmCondition condition, const AlarmInputs& in, const AlarmNotifier& tell);
   Memory& Of(AlarmCondition condition) { return memory_[static_cast<std::size_t>(condition)]; }
 
   std::array<Memory, kAlarmConditionCount> memory_;

@@ -31,6 +31,11 @@ void ApplyAlarmRules(const AutomationHooks& hooks, const AlarmSettings& settings
   in.device_present = hooks.device_present && hooks.device_present();
   in.reading_fresh = hooks.reading_fresh && hooks.reading_fresh();
   in.sixteenths = hooks.temperature_sixteenths ? hooks.temperature_sixteenths() : 0;
+  // Taken at every tick, so that each span holds one second's readings.
+  if (!hooks.take_reading_span || !hooks.take_reading_span(&in.lowest, &in.highest)) {
+    in.lowest = in.sixteenths;
+    in.highest = in.sixteenths;
+  }
   in.settings = settings;
   // Which rules are on matters only while the SwitchUnit is absent or silent; while it reports,
   // the tick asks no widget.
@@ -38,7 +43,10 @@ void ApplyAlarmRules(const AutomationHooks& hooks, const AlarmSettings& settings
     in.thermostat_enabled = AnyThermostatOn();
     in.schedule_enabled = AnyScheduleRuleSet();
   }
-  for (const std::string& text : rules.Update(in)) (void)ShowTrayWarning(kTrayIcon, ui::kMainTitle, text);
+  // The tray refuses while its icon is not shown (Explorer restarting, a start at log-on before
+  // the taskbar exists); the rules then offer the text again at the next tick, which is at most a
+  // second after the icon is back.
+  rules.Update(in, [](const std::string& text) { return ShowTrayWarning(kTrayIcon, ui::kMainTitle, text); });
 }
 
 }  // namespace qx

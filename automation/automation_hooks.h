@@ -21,6 +21,8 @@ struct AutomationHooks {
   std::function<bool()> device_present;         // as the presence monitor found it last
   std::function<bool()> reading_fresh;          // the fail-safe's notion, as for reading_missing
   std::function<int()> temperature_sixteenths;  // last accepted reading, 1/16 degree
+  // The lowest and highest reading accepted since it was last asked, 1/16 degree; false if none.
+  std::function<bool(int* lowest, int* highest)> take_reading_span;
 };
 
 }  // namespace qx

@@ -54,6 +54,7 @@ class DeviceLink {
   SensorReader& sensor() { return sensor_; }
   [[nodiscard]] int RoundedTemperature() const { return sensor_.RoundedTemperature(); }
   [[nodiscard]] int TemperatureSixteenths() const { return sensor_.TemperatureSixteenths(); }
+  bool TakeReadingSpan(int* lowest, int* highest) { return sensor_.TakeReadingSpan(lowest, highest); }
   // Whether a full report was read and accepted less than kFreshReadingMs before `now`
   // (GetTickCount64); a reading taken after `now` was read counts as fresh too.
   bool HasFreshReading(std::uint64_t now) const {

@@ -1,8 +1,9 @@
 // The sensor thread.
 //
 // Each pass reads one temperature report (it waits until the device sends one), converts it,
-// and when the reading is accepted shows it in the four places and keeps it rounded for the
-// thermostat; then it pauses 100 ms. Without a device handle a pass only pauses.
+// and when the reading is accepted shows it in the four places, keeps it rounded for the
+// thermostat and widens the span of readings the alarms take at their next tick; then it pauses
+// 100 ms. Without a device handle a pass only pauses.
 //
 // Sharing the handle with the presence monitor. The monitor learns on the user-interface thread
 // that the device came or went, while this thread may be blocked in a read that no report will
@@ -128,6 +129,15 @@ void SensorReader::SetAcceptedReadingSink(AcceptedReading sink) {
   accepted_sink_ = std::move(sink);
 }
 
+bool SensorReader::TakeReadingSpan(int* lowest, int* highest) {
+  std::lock_guard lock(sink_lock_);
+  if (span_empty_) return false;
+  *lowest = span_lowest_;
+  *highest = span_highest_;
+  span_empty_ = true;
+  return true;
+}
+
 void* SensorReader::TakeRequest() {
   if (request_.load() == nullptr) return nullptr;
   // The nudge that came with the request is taken with it (before it, so that a request posted
@@ -197,6 +207,9 @@ void SensorReader::Run() {
         if (count == kReportLength) {
           accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
           std::lock_guard lock(sink_lock_);
+          span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
+          span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
+          span_empty_ = false;
           if (accepted_sink_) accepted_sink_(sixteenths);
         }
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();

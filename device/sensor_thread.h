@@ -54,6 +54,10 @@ class SensorReader {
   // GetTickCount64 when the last full report was read and accepted; 0 before the first. The last
   // reading shown again after a failed or short read does not count: it measured nothing new.
   std::uint64_t LastAcceptedTick() const { return accepted_tick_.load(); }
+  // The lowest and highest reading accepted since the last call, in sixteenths of a degree; false,
+  // with nothing set, if none was. The alarms take them at each tick, so that a reading between
+  // two ticks counts as much as the one a tick happens to see.
+  bool TakeReadingSpan(int* lowest, int* highest);
   // Where newly accepted readings go from now on (the temperature history); empty for nowhere.
   void SetAcceptedReadingSink(AcceptedReading sink);
 
@@ -83,6 +87,11 @@ class SensorReader {
   std::atomic<std::int64_t> passes_{0};
   Lock sink_lock_;
   AcceptedReading accepted_sink_;  // guarded by sink_lock_
+  // The readings accepted since TakeReadingSpan; guarded by sink_lock_, which each accepted
+  // reading takes anyway.
+  bool span_empty_ = true;
+  int span_lowest_ = 0;
+  int span_highest_ = 0;
   Lock thread_lock_;
   UniqueHandle thread_;   // the running Run()'s thread, for Stop(); guarded by thread_lock_
   bool started_ = false;  // guarded by thread_lock_

@@ -47,12 +47,19 @@ class AlarmNoticeTest : public ProgramTest {
     ProgramTest::SetUp();
     // The simulator is shared by the suite's tests: what this one changes is put back.
     before_ = switch_->Status(0);
-    SetNotifyIconCall([this](DWORD message, NOTIFYICONDATAW* data) {
+    SetNotifyIconCall([this](DWORD message, NOTIFYICONDATAW* data) -> BOOL {
+      if (!taskbar_up_) return FALSE;
       if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
+        if (!shell_holds_icon_) return FALSE;
         shown_.push_back({NarrowText(data->szInfoTitle), NarrowText(data->szInfo), data->dwInfoFlags, data->uFlags});
         return TRUE;
       }
-      return Shell_NotifyIconW(message, data);
+      const BOOL done = Shell_NotifyIconW(message, data);
+      if (message == NIM_ADD && done) {
+        shell_holds_icon_ = true;
+        ++icon_adds_;
+      }
+      return done;
     });
   }
 
@@ -61,6 +68,21 @@ class AlarmNoticeTest : public ProgramTest {
     switch_->SetRate(0, before_.rate);
     switch_->SetRawReport(0, before_.input_report);
     ProgramTest::TearDown();
+  }
+
+  // Starts the program with both limits on (18 and 30) and the sensor at 14.5 degrees, ten
+  // readings a second, and takes the rules' clock.
+  void StartBelowBothLimits() {
+    Put(kSettingsFileName, kBothLimits);
+    ASSERT_TRUE(switch_->SetRate(0, 10));
+    ASSERT_TRUE(switch_->SetCount(0, 232));
+    Start();
+    TakeTheRulesClock();
+  }
+
+  // A notification as the program must hand it to the shell.
+  static Shown Warning(const std::string& text) {
+    return {kTitle, text, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
   }
 
   // The rules' clock from now on; the program's own clock stays for everything else.
@@ -78,11 +100,24 @@ class AlarmNoticeTest : public ProgramTest {
     ASSERT_TRUE(RunUntil([&] { return clock_reads_ > reads; }, 5000)) << "no clock tick at " << seconds;
   }
 
-  // Waits (with the loop running) until the program holds the reading `count`.
+  // Waits (with the loop running) until the program holds the reading `count`, then lets one tick
+  // at the same time take the readings from before it, so the next tick sees `count` alone.
   void AwaitReading(int count) {
     ASSERT_TRUE(switch_->SetCount(0, count));
     ASSERT_TRUE(
         RunUntil([&] { return link_->TemperatureSixteenths() == count && link_->HasFreshReading(GetTickCount64()); }));
+    TickAt(static_cast<double>(now_ms_) / 1000);
+  }
+
+  // Explorer ends and starts again: the new shell has no icon of the program until it is added
+  // again, which the program does when the new taskbar announces itself.
+  void RestartTheShell() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = main_;
+    data.uID = kTrayIcon;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    shell_holds_icon_ = false;
   }
 
   // What the console's status lists as standing.
@@ -93,18 +128,18 @@ class AlarmNoticeTest : public ProgramTest {
   std::vector<Shown> shown_;
   std::uint64_t now_ms_ = 0;
   int clock_reads_ = 0;
+  // The shell as the seam plays it: whether the taskbar exists, and whether it holds the icon.
+  bool taskbar_up_ = true;
+  bool shell_holds_icon_ = false;
+  int icon_adds_ = 0;
 };
 
 TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
-  Put(kSettingsFileName, kBothLimits);
-  ASSERT_TRUE(switch_->SetRate(0, 10));
-  ASSERT_TRUE(switch_->SetCount(0, 232));  // 14.5 degrees
-  Start();
-  TakeTheRulesClock();
-  const Shown below{kTitle, BelowText("14.5", "18"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown normal{kTitle, NormalText("20.0"), NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown gone{kTitle, kGoneText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
-  const Shown silent{kTitle, kSilentText, NIIF_WARNING | NIIF_RESPECT_QUIET_TIME, NIF_INFO};
+  StartBelowBothLimits();
+  const Shown below = Warning(BelowText("14.5", "18"));
+  const Shown normal = Warning(NormalText("20.0"));
+  const Shown gone = Warning(kGoneText);
+  const Shown silent = Warning(kSilentText);
 
   // Below 18 from the first tick that sees the reading, which is at 0 s.
   AwaitReading(232);
@@ -148,6 +183,58 @@ TEST_F(AlarmNoticeTest, ScriptedReadingsGiveExactlyTheirNotices) {
   TickAt(2000);  // nothing stands that has not been said
   EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, gone, silent}));
   EXPECT_EQ(Standing(), std::vector<std::string>{"sensor_silent"});
+  EXPECT_EQ(boxes_->Answered(), 0);
+}
+
+TEST_F(AlarmNoticeTest, AWarningTheTrayRefusedIsGivenOnceTheIconIsBack) {
+  // A start at log-on, before the taskbar exists: the shell takes no icon.
+  taskbar_up_ = false;
+  StartBelowBothLimits();
+  const Shown below = Warning(BelowText("14.5", "18"));
+  const Shown normal = Warning(NormalText("20.0"));
+  AwaitReading(232);
+  TickAt(0);
+  TickAt(60);
+  TickAt(71);
+  EXPECT_EQ(shown_, std::vector<Shown>{});
+  EXPECT_EQ(Standing(), std::vector<std::string>{"below"});
+
+  // The taskbar comes: the icon's retry every 2 s gets it in, and the next tick (its clock still
+  // at 71 s) tells, once.
+  taskbar_up_ = true;
+  ASSERT_TRUE(RunUntil([&] { return icon_adds_ > 0; }, 5000));
+  TickAt(71);
+  TickAt(72);
+  EXPECT_EQ(shown_, std::vector<Shown>{below});
+
+  // The 15 minutes count from 71 s, when the user was told: the condition ends and begins again
+  // at once, and warns at 971 s, not at 960 s.
+  AwaitReading(320);  // 20.0
+  TickAt(72);
+  TickAt(132);
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal}));
+  AwaitReading(232);
+  TickAt(140);
+  TickAt(200);
+  TickAt(970.9);
+  EXPECT_EQ(shown_.size(), 2u);
+  TickAt(971);
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, below}));
+
+  // Explorer restarts while the temperature comes back: "back to normal" is refused by the new
+  // shell until TaskbarCreated has the icon added again, and is said then, once.
+  RestartTheShell();
+  AwaitReading(320);
+  TickAt(980);
+  TickAt(1040);
+  EXPECT_EQ(shown_.size(), 3u);
+  EXPECT_EQ(Standing(), std::vector<std::string>{"below"});
+  PostMessageW(main_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ASSERT_TRUE(RunUntil([&] { return shell_holds_icon_; }, 5000));
+  TickAt(1041);
+  TickAt(1042);
+  EXPECT_EQ(shown_, (std::vector<Shown>{below, normal, below, normal}));
+  EXPECT_EQ(Standing(), std::vector<std::string>{});
   EXPECT_EQ(boxes_->Answered(), 0);
 }
 

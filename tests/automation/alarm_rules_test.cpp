@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -28,14 +29,17 @@ constexpr int C(double degrees) {
   return static_cast<int>(degrees * 16);
 }
 
-// What the program sees at second t: a fresh reading (nothing: none is fresh), the device, the
-// limits and the other rules.
+// What the program sees at second t: a fresh reading (nothing: none is fresh) and the readings
+// accepted since the second before, the device, the limits, the other rules, and whether the tray
+// takes a notification.
 struct Seen {
   std::optional<int> reading;
+  std::vector<int> earlier{};  // ahead of `reading`, in this second
   bool present = true;
   AlarmSettings settings{.below_on = true, .above_on = true};
   bool thermostat = false;
   bool schedule = false;
+  bool tray = true;
 };
 
 using Script = std::function<Seen(int t)>;
@@ -55,6 +59,20 @@ std::ostream& operator<<(std::ostream& out, const AlarmCase& c) {
 
 Seen Reading(double degrees) {
   return Seen{.reading = C(degrees)};
+}
+
+// Ten readings in second t, the last `latest`, the others `usual` but one `odd` on even seconds:
+// one reading in twenty.
+Seen Wobbling(int t, double latest, double usual, double odd) {
+  Seen seen = Reading(latest);
+  seen.earlier.assign(9, C(usual));
+  if (t % 2 == 0) seen.earlier[4] = C(odd);
+  return seen;
+}
+
+Seen Refused(Seen seen) {
+  seen.tray = false;
+  return seen;
 }
 
 Seen BelowOnly(std::optional<int> reading) {
@@ -162,6 +180,57 @@ const AlarmCase kCases[] = {
      },
      {{111, BelowText("5.0", "18")}},
      {AlarmCondition::kBelow}},
+    {"below: one reading in twenty at the limit, though every second's latest is below it: no warning",
+     300,
+     [](int t) { return Wobbling(t, 17.9375, 17.9375, 18.0); },
+     {},
+     {}},
+    {"above: one reading in twenty less than half a degree back keeps the warning standing",
+     400,
+     [](int t) {
+       if (t < 100) return Reading(31.0);
+       return Wobbling(t, 29.5, 29.5, 29.5625);
+     },
+     {{60, AboveText("31.0", "30")}},
+     {AlarmCondition::kAbove}},
+    {"a warning the tray refused is given once it takes it; the 15 minutes count from then",
+     1100,
+     [](int t) {
+       if (t < 100) return Refused(Reading(5.0));  // due at 60
+       if (t < 200) return Reading(5.0);
+       if (t < 300) return Reading(20.0);  // back at 260
+       return Reading(5.0);                // begins again at 300
+     },
+     {{100, BelowText("5.0", "18")}, {260, NormalText("20.0")}, {1000, BelowText("5.0", "18")}},
+     {AlarmCondition::kBelow}},
+    {"a refused warning is given only while the readings are beyond; one that ended meanwhile, never",
+     300,
+     [](int t) {
+       if (t < 80) return Refused(Reading(5.0));    // due at 60
+       if (t < 100) return Refused(Reading(20.0));  // the way back begins
+       if (t < 200) return Reading(20.0);           // "20.0 below 18" would be untrue; back at 140, silently
+       return Reading(5.0);                         // begins at 200, and nothing holds it back
+     },
+     {{260, BelowText("5.0", "18")}},
+     {AlarmCondition::kBelow}},
+    {"a refused \"back to normal\" is said once the tray takes it, while the way back holds",
+     300,
+     [](int t) {
+       if (t < 100) return Reading(5.0);                             // warns at 60
+       if (t < 200) return Refused(Reading(t < 150 ? 20.0 : 21.0));  // back due at 160
+       return Reading(21.0);
+     },
+     {{60, BelowText("5.0", "18")}, {200, NormalText("21.0")}},
+     {}},
+    {"a refused sensor silence is said once the tray takes it",
+     100,
+     [](int t) {
+       Seen seen;
+       seen.tray = t >= 30;
+       return seen;
+     },
+     {{30, kSilentText}},
+     {AlarmCondition::kSensorSilent}},
     {"no readings at all: silent 10 s after start, never below or above",
      300,
      [](int) { return Seen{}; },
@@ -226,14 +295,24 @@ TEST_P(AlarmRulesTest, NoticesAtTheirSecond) {
   std::vector<Notice> seen;
   for (int t = 0; t <= c.seconds; ++t) {
     const Seen s = c.script(t);
+    const int latest = s.reading.value_or(C(99));
     AlarmInputs in{.now = kStart + static_cast<std::uint64_t>(t) * 1000,
                    .device_present = s.present,
                    .reading_fresh = s.present && s.reading.has_value(),
-                   .sixteenths = s.reading.value_or(C(99)),
+                   .sixteenths = latest,
+                   .lowest = latest,
+                   .highest = latest,
                    .thermostat_enabled = s.thermostat,
                    .schedule_enabled = s.schedule,
                    .settings = s.settings};
-    for (std::string& text : rules.Update(in)) seen.emplace_back(t, std::move(text));
+    for (int earlier : s.earlier) {
+      in.lowest = std::min(in.lowest, earlier);
+      in.highest = std::max(in.highest, earlier);
+    }
+    rules.Update(in, [&](const std::string& text) {
+      if (s.tray) seen.emplace_back(t, text);
+      return s.tray;
+    });
   }
   EXPECT_EQ(seen, c.notices);
   EXPECT_EQ(rules.StandingConditions(), c.standing_at_end);

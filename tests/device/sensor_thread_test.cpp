@@ -141,6 +141,29 @@ TEST_F(SensorReaderTest, AShortReportKeepsTheHighByteOfTheLastOne) {
   EXPECT_EQ(reader_.LastAcceptedTick(), accepted) << "half a report measured nothing";
 }
 
+TEST_F(SensorReaderTest, ASpanHoldsTheLowestAndHighestReadingAcceptedSinceTheLastTaking) {
+  int lowest = 0;
+  int highest = 0;
+  EXPECT_FALSE(reader_.TakeReadingSpan(&lowest, &highest));
+  AttachDevice();
+  for (int count : {290, 288, 300, 289, 2400, 296}) {  // 150 degrees is rejected
+    Deliver(count);
+    SettlePass();
+  }
+  ASSERT_TRUE(sw_.SetRawReport(slot_, {0x00, 0x80}));  // half a report: 384 shown, nothing measured
+  ASSERT_TRUE(sw_.SendInputReport(slot_));
+  ASSERT_TRUE(test::PumpUntil([&] { return reader_.TemperatureSixteenths() == 384; }));
+  ASSERT_TRUE(reader_.TakeReadingSpan(&lowest, &highest));
+  EXPECT_EQ(lowest, 288);
+  EXPECT_EQ(highest, 300);
+  EXPECT_FALSE(reader_.TakeReadingSpan(&lowest, &highest)) << "taken means begun anew";
+  Deliver(-40);
+  SettlePass();
+  ASSERT_TRUE(reader_.TakeReadingSpan(&lowest, &highest));
+  EXPECT_EQ(lowest, -40);
+  EXPECT_EQ(highest, -40);
+}
+
 TEST_F(SensorReaderTest, WithoutAHandleNothingIsReadOrShown) {
   const auto passes = reader_.Passes();
   ASSERT_TRUE(test::PumpUntil([&] { return reader_.Passes() >= passes + 3; }));
