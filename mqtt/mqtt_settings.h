@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/preferences.h"
+
 namespace qx {
 
 inline constexpr int kDefaultMqttPort = 1883;
@@ -29,11 +31,14 @@ struct MqttSettings {
   bool operator==(const MqttSettings&) const = default;
 };
 
-// From the open preference file: a missing group or key gives its default, and so does a value
-// that breaks its rule (a port outside 1..65535, a prefix or node that topics cannot be built from,
-// a server with a space in it); a switch anything but 1 is off; a node in capitals is lowered.
+// From the program's open preference file (or `file`): a missing group or key gives its default,
+// and so does a value that breaks its rule (a port outside 1..65535, a prefix or node that topics
+// cannot be built from, a server with a space in it); a switch anything but 1 is off; a node in
+// capitals is lowered.
 [[nodiscard]] MqttSettings ReadMqttSettings();
+[[nodiscard]] MqttSettings ReadMqttSettings(PreferenceFile& file);
 // Appends the group to the preference file being written, unless every value is its default.
 void WriteMqttSettings(const MqttSettings& settings);
+void WriteMqttSettings(PreferenceFile& file, const MqttSettings& settings);
 
 }  // namespace qx

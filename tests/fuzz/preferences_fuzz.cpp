@@ -7,38 +7,9 @@
 #include <string_view>
 
 #include "runtime/preferences.h"
+#include "tests/support/memory_storage.h"
 
 namespace {
-
-class MemoryStorage : public qx::PreferenceStorage {
- public:
-  explicit MemoryStorage(std::string_view bytes) : file_(bytes) {}
-  bool Hold(const std::string&, Access) override { return true; }
-  bool ReadHeld(std::string& bytes) override {
-    bytes = file_;
-    return true;
-  }
-  void Release() override {}
-  bool CreateTemporary() override {
-    temporary_.clear();
-    return true;
-  }
-  bool WriteTemporary(std::string_view bytes) override {
-    temporary_.append(bytes);
-    return true;
-  }
-  bool FlushTemporary() override { return true; }
-  bool ReplaceWithTemporary() override {
-    file_ = temporary_;
-    return true;
-  }
-  void DiscardTemporary() override {}
-  const std::string& file() const { return file_; }
-
- private:
-  std::string file_;
-  std::string temporary_;
-};
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -65,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (qx::Utf8ToLatin1(entry.value, back)) Check(qx::Latin1ToUtf8(back) == entry.value);
   }
 
-  MemoryStorage storage(bytes);
+  qx::test::MemoryStorage storage(bytes);
   {
     qx::PreferenceFile file(&storage);
     Check(file.Open("fuzz.ini"));
