@@ -16,28 +16,31 @@ namespace qx {
 namespace {
 
 // The window's rows, top to bottom, and what sits in each: pixels at 96 DPI. A row of height 0
-// takes what the others leave. A widget at a negative x is placed that far from the right edge;
-// one of width 0 reaches the right edge.
+// takes what the others leave. The widgets of a row follow each other from the left, each at
+// least as wide as the table says and as its text needs in the window's font; one of width 0
+// reaches the right edge.
 enum HistoryRow { kControlsRow, kChartRow, kAlarmRow, kRowCount };
 constexpr int kRowHeights[kRowCount] = {32, 0, 30};
 constexpr int kMargin = 6;
 
 struct HistoryPlace {
-  int widget, row, x, width;
+  int widget, row;
+  int gap;  // from the widget before it in the row, or from the window's left edge
+  int width;
 };
 constexpr HistoryPlace kPlaces[] = {
     {kHistoryDayButton, kControlsRow, kMargin, 72},
-    {kHistoryWeekButton, kControlsRow, kMargin + 76, 72},
-    {kHistoryMonthButton, kControlsRow, kMargin + 152, 72},
-    {kHistoryProblemText, kControlsRow, kMargin + 236, 0},
+    {kHistoryWeekButton, kControlsRow, 4, 72},
+    {kHistoryMonthButton, kControlsRow, 4, 72},
+    {kHistoryProblemText, kControlsRow, 12, 0},
     {kHistoryChart, kChartRow, kMargin, 0},
     {kAlarmRowText, kAlarmRow, kMargin, 196},
-    {kBelowAlarmBox, kAlarmRow, kMargin + 200, 50},
-    {kBelowAlarmField, kAlarmRow, kMargin + 252, 44},
-    {kBelowAlarmUnit, kAlarmRow, kMargin + 300, 20},
-    {kAboveAlarmBox, kAlarmRow, kMargin + 330, 50},
-    {kAboveAlarmField, kAlarmRow, kMargin + 382, 44},
-    {kAboveAlarmUnit, kAlarmRow, kMargin + 430, 20},
+    {kBelowAlarmBox, kAlarmRow, 4, 50},
+    {kBelowAlarmField, kAlarmRow, 2, 44},
+    {kBelowAlarmUnit, kAlarmRow, 4, 20},
+    {kAboveAlarmBox, kAlarmRow, 10, 50},
+    {kAboveAlarmField, kAlarmRow, 2, 44},
+    {kAboveAlarmUnit, kAlarmRow, 4, 20},
 };
 constexpr int kButtonHeight = 24;
 constexpr int kTextHeight = 16;
@@ -56,6 +59,7 @@ std::int64_t UtcMinute(const MinuteRecord& record) {
 ChartMinute ToChartMinute(const MinuteRecord& record) {
   ChartMinute m;
   m.utc_minute = UtcMinute(record);
+  m.utc_offset_minutes = record.utc_offset_minutes;
   m.readings = record.readings;
   m.min_c = static_cast<float>(record.MinCelsius());
   m.mean_c = static_cast<float>(record.MeanCelsius());
@@ -94,10 +98,18 @@ bool IsTextLine(int widget) {
          widget == kAboveAlarmUnit;
 }
 
+constexpr int kRangeButtons[] = {kHistoryDayButton, kHistoryWeekButton, kHistoryMonthButton};
+
 ChartRange RangeOfButton(int widget) {
   if (widget == kHistoryWeekButton) return ChartRange::kWeek;
   if (widget == kHistoryMonthButton) return ChartRange::kMonth;
   return ChartRange::kDay;
+}
+
+// The chosen range's button stays pressed, the others are up; a click on the pressed one, which
+// the platform may have let up, presses it again.
+void PressRangeButton(ChartRange range) {
+  for (int button : kRangeButtons) SetState(button, RangeOfButton(button) == range ? 1 : 0);
 }
 
 }  // namespace
@@ -136,9 +148,9 @@ void HistoryView::Show() {
     return;
   }
   range_ = ChartRange::kDay;
-  NewButton(kHistoryDayButton, 0, 0, 1, 1, ui::kDayRange);
-  NewButton(kHistoryWeekButton, 0, 0, 1, 1, ui::kWeekRange);
-  NewButton(kHistoryMonthButton, 0, 0, 1, 1, ui::kMonthRange);
+  for (int button : kRangeButtons)
+    NewToggleButton(button, 0, 0, 1, 1, RangeText(RangeOfButton(button)), kRadioButtonOptions);
+  PressRangeButton(range_);
   NewText(kHistoryProblemText, 0, 0, 1, 1, "");
   NewCanvas(kHistoryChart, 0, 0, 1, 1, [this](CanvasSurface& surface) { Paint(surface); });
   ShowAlarmRow();
@@ -162,7 +174,7 @@ void HistoryView::LayOutWidgets() {
   if (!WindowClientSize(kHistoryWindow, width, height)) return;
   int fixed = 0;
   for (int h : kRowHeights) fixed += h;
-  int tops[kRowCount], heights[kRowCount];
+  int tops[kRowCount], heights[kRowCount], ends[kRowCount] = {};
   int y = 0;
   for (int row = 0; row < kRowCount; ++row) {
     heights[row] = kRowHeights[row] > 0 ? kRowHeights[row] : std::max(height - fixed, 40);
@@ -170,8 +182,10 @@ void HistoryView::LayOutWidgets() {
     y += heights[row];
   }
   for (const HistoryPlace& place : kPlaces) {
-    const int x = place.x >= 0 ? place.x : width + place.x;
-    const int w = place.width > 0 ? place.width : std::max(width - kMargin - x, 1);
+    const int x = ends[place.row] + place.gap;
+    const int w =
+        place.width > 0 ? std::max(place.width, WidgetTextWidth(place.widget)) : std::max(width - kMargin - x, 1);
+    ends[place.row] = x + w;
     if (place.row == kChartRow) {
       ResizeWidget(place.widget, x, tops[place.row], w, heights[place.row]);
     } else {
@@ -191,7 +205,8 @@ void HistoryView::StartLoading() {
   const DateValue from = now - kDaysRead * 86400;
   const std::string folder = folder_;
   const int started = StartThread(
-      [load, folder, from, now, number](int) {
+      [load, folder, from, now, number, gate = load_gate_](int) {
+        if (gate) gate();
         std::vector<MinuteRecord> records = ReadHistoryRange(folder, from, now);
         std::vector<ChartMinute> minutes;
         minutes.reserve(records.size());
@@ -201,6 +216,9 @@ void HistoryView::StartLoading() {
           load->minutes = std::move(minutes);
           load->done = true;
         }
+        // The paint takes what was read. A redraw asked from here reaches the window inside a
+        // modal loop too (a box, a window being dragged), which swallows the event below.
+        RedrawCanvas(kHistoryChart);
         (void)PostProgramEvent(kHistoryLoadedEvent, number);
       },
       0);
@@ -292,6 +310,7 @@ bool HistoryView::OnGadgetEvent(int widget, int type) {
         range_ = RangeOfButton(widget);
         RedrawCanvas(kHistoryChart);
       }
+      PressRangeButton(range_);
       return true;
     case kHistoryChart:
       if (type == kCanvasMouseMoved || type == kCanvasMouseLeft) RedrawCanvas(kHistoryChart);
@@ -401,7 +420,7 @@ void HistoryView::Paint(CanvasSurface& surface) {
   }
   if (pointing) {
     // Beside the pointer's line, on whichever side has room for it.
-    const std::string text = ChartPointText(layout, mouse_x, input.utc_offset_minutes);
+    const std::string text = ChartPointText(layout, mouse_x);
     const bool right = mouse_x + gap + surface.TextWidth(text) <= plot.right;
     surface.PutText(right ? mouse_x + gap : mouse_x - gap, 0, text, kTextColour, right ? 0 : kTextRight);
   }

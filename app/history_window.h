@@ -3,6 +3,7 @@
 // 24 hours, 7 days or 30 days, with a strip per outlet under it. Opening it reads the month files
 // on a thread of its own; it then follows the minutes the recording finishes while it is open.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ class HistoryView {
   // The alarm limits the row under the chart shows and edits, and the chart draws: the
   // program's own, which the alarm rules read whether or not the window is open.
   void SetAlarmSettings(AlarmSettings& settings) { alarms_ = &settings; }
+  // Run by the loading thread before it reads: a test holds a load there.
+  void SetLoadGate(std::function<void()> gate) { load_gate_ = std::move(gate); }
   // Opens the window, or shows it as it was when it is open; reading starts on opening. The
   // strips take the outlets' names from their fields.
   void Show();
@@ -66,6 +69,7 @@ class HistoryView {
   void TakeAlarmRow();
 
   std::string folder_;
+  std::function<void()> load_gate_;
   AlarmSettings* alarms_ = nullptr;
   ChartRange range_ = ChartRange::kDay;
   std::vector<ChartMinute> minutes_;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 #include "runtime/date_text.h"
 #include "runtime/text.h"
@@ -135,7 +137,34 @@ void ScaleTemperature(const ChartInput& input, const ChartFrame& frame, ChartLay
   }
 }
 
-void TickTimes(const ChartInput& input, const ChartFrame& frame, ChartLayout& layout) {
+// The input's minutes in time's order as runs of one offset. The range's end is a minute of the
+// current offset: it stands for the minutes not yet recorded.
+std::vector<ChartOffsetRun> OffsetRuns(const ChartInput& input) {
+  std::vector<std::pair<std::int64_t, int>> at;
+  at.reserve(input.minutes.size() + 1);
+  for (const ChartMinute& m : input.minutes) at.emplace_back(m.utc_minute, m.utc_offset_minutes);
+  at.emplace_back(input.end_utc_minute, input.utc_offset_minutes);
+  if (!std::is_sorted(at.begin(), at.end())) std::sort(at.begin(), at.end());
+  std::vector<ChartOffsetRun> runs;
+  for (const auto& [minute, offset] : at) {
+    if (!runs.empty() && runs.back().utc_offset_minutes == offset) {
+      runs.back().last_utc_minute = minute;
+    } else {
+      runs.push_back({minute, minute, offset});
+    }
+  }
+  return runs;
+}
+
+// The first minute on the step's grid at or after `minute`. (Division rounds towards zero: below
+// zero that is already upwards, above it the step is added.)
+std::int64_t FirstOnGrid(std::int64_t minute, int step) {
+  std::int64_t on_grid = minute / step * step;
+  if (on_grid < minute) on_grid += step;
+  return on_grid;
+}
+
+void TickTimes(const ChartFrame& frame, ChartLayout& layout) {
   static constexpr int kSteps[] = {60, 120, 180, 360, 720, 1440, 2880, 4320, 10080};
   const int n = layout.plot.Width();
   if (n <= 0) return;
@@ -149,17 +178,29 @@ void TickTimes(const ChartInput& input, const ChartFrame& frame, ChartLayout& la
       break;
     }
   }
-  const std::int64_t offset = input.utc_offset_minutes;
-  const std::int64_t local_start = layout.start_utc_minute + offset;
-  // The first local time on the step's grid at or after the start. (Division rounds towards zero:
-  // below zero that is already upwards, above it the step is added.)
-  std::int64_t local = local_start / step * step;
-  if (local < local_start) local += step;
-  for (; local < layout.end_utc_minute + offset; local += step) {
-    const std::int64_t utc = local - offset;
-    const bool midnight = local % 1440 == 0;
+  // The local grid of each offset the range was recorded at, kept where that offset was in force.
+  std::vector<int> offsets;
+  for (const ChartOffsetRun& run : layout.offsets) {
+    if (std::find(offsets.begin(), offsets.end(), run.utc_offset_minutes) == offsets.end())
+      offsets.push_back(run.utc_offset_minutes);
+  }
+  std::vector<std::int64_t> instants;
+  for (const int offset : offsets) {
+    for (std::int64_t local = FirstOnGrid(layout.start_utc_minute + offset, step);
+         local < layout.end_utc_minute + offset; local += step) {
+      if (layout.UtcOffsetAt(local - offset) == offset) instants.push_back(local - offset);
+    }
+  }
+  std::sort(instants.begin(), instants.end());
+  std::int64_t last = std::numeric_limits<std::int64_t>::min();
+  for (const std::int64_t utc : instants) {
+    // Where the offset changes by less than the step, the two grids meet: the later is left out.
+    if (last != std::numeric_limits<std::int64_t>::min() && utc - last < step / 2) continue;
+    last = utc;
+    const int offset = layout.UtcOffsetAt(utc);
+    const bool midnight = (utc + offset) % 1440 == 0;
     const char* mask = (step >= 1440 || midnight) ? "%dd.%mm" : "%hh:%ii";
-    layout.time_ticks.push_back({layout.XOfMinute(utc), LocalText(utc, input.utc_offset_minutes, mask)});
+    layout.time_ticks.push_back({layout.XOfMinute(utc), LocalText(utc, offset, mask)});
   }
 }
 
@@ -196,6 +237,19 @@ std::int64_t ChartLayout::MinuteAtX(int x) const {
   return start_utc_minute + ((2 * static_cast<std::int64_t>(x - plot.left) + 1) * span) / (2 * n);
 }
 
+int ChartLayout::UtcOffsetAt(std::int64_t utc_minute) const {
+  if (offsets.empty()) return utc_offset_minutes;
+  // The first run that ends at or after the minute, and the one before it.
+  const auto after =
+      std::lower_bound(offsets.begin(), offsets.end(), utc_minute,
+                       [](const ChartOffsetRun& run, std::int64_t m) { return run.last_utc_minute < m; });
+  if (after == offsets.end()) return offsets.back().utc_offset_minutes;
+  if (after->first_utc_minute <= utc_minute || after == offsets.begin()) return after->utc_offset_minutes;
+  const auto before = std::prev(after);
+  return utc_minute - before->last_utc_minute <= after->first_utc_minute - utc_minute ? before->utc_offset_minutes
+                                                                                      : after->utc_offset_minutes;
+}
+
 ChartLayout LayOutChart(const ChartInput& input, const ChartFrame& frame) {
   ChartLayout layout;
   const int pad = Scaled(6, frame.dpi);
@@ -214,10 +268,12 @@ ChartLayout LayOutChart(const ChartInput& input, const ChartFrame& frame) {
   }
   layout.end_utc_minute = input.end_utc_minute;
   layout.start_utc_minute = input.end_utc_minute - RangeMinutes(input.range);
+  layout.utc_offset_minutes = input.utc_offset_minutes;
+  layout.offsets = OffsetRuns(input);
 
   GatherColumns(input, layout);
   ScaleTemperature(input, frame, layout);
-  TickTimes(input, frame, layout);
+  TickTimes(frame, layout);
 
   for (int outlet = 1; outlet <= kChartOutlets; ++outlet) {
     const ChartBand& band = input.bands[static_cast<std::size_t>(outlet - 1)];
@@ -247,10 +303,11 @@ std::string ChartCelsiusText(float celsius, bool unit) {
   return shown;
 }
 
-std::string ChartPointText(const ChartLayout& layout, int x, int utc_offset_minutes) {
+std::string ChartPointText(const ChartLayout& layout, int x) {
   if (x < layout.plot.left || x >= layout.plot.right) return {};
   const ChartColumn& column = layout.columns[static_cast<std::size_t>(x - layout.plot.left)];
-  std::string text = LocalText(layout.MinuteAtX(x), utc_offset_minutes, "%dd.%mm %hh:%ii") + "   ";
+  const std::int64_t minute = layout.MinuteAtX(x);
+  std::string text = LocalText(minute, layout.UtcOffsetAt(minute), "%dd.%mm %hh:%ii") + "   ";
   if (!column.has_data) return text + kEmDash;
   return text + ChartCelsiusText(column.mean_c, true) + "   (" + ChartCelsiusText(column.min_c, false) + kEnDash +
          ChartCelsiusText(column.max_c, false) + ")";

@@ -23,6 +23,7 @@ struct ChartMinute {
   float min_c = 0, mean_c = 0, max_c = 0;
   int readings = 0;          // 0: no temperature that minute
   std::uint8_t outlets = 0;  // bit n-1: outlet n was on at the minute's end
+  int utc_offset_minutes = 0;  // of the local time the minute was recorded in
 };
 
 enum class ChartRange { kDay, kWeek, kMonth };
@@ -47,7 +48,8 @@ struct ChartInput {
   std::span<const ChartMinute> minutes;  // in any order
   std::int64_t end_utc_minute = 0;       // the range ends here (now), exclusive
   ChartRange range = ChartRange::kDay;
-  int utc_offset_minutes = 0;  // of local time, for the labels
+  // Local time's offset now: the labels' where no minute says which offset was in force.
+  int utc_offset_minutes = 0;
   std::array<ChartBand, kChartOutlets> bands{};
   // Extra horizontal lines the scale must include (alarm limits), in °C.
   std::vector<float> extra_levels;
@@ -81,6 +83,12 @@ struct ChartLevelLine {
   float value_c = 0;
 };
 
+// Consecutive minutes (in time's order) recorded at one offset from UTC.
+struct ChartOffsetRun {
+  std::int64_t first_utc_minute = 0, last_utc_minute = 0;
+  int utc_offset_minutes = 0;
+};
+
 struct ChartLayout {
   PixelRect plot;                                 // the temperature area
   std::array<PixelRect, kChartOutlets> strips{};  // one per outlet, under the plot
@@ -93,10 +101,18 @@ struct ChartLayout {
   // The newest minute with a reading in the whole input, for the corner.
   bool has_latest = false;
   float latest_c = 0;
+  // Which offset from UTC each stretch of the input was recorded at, and the input's offset for
+  // a chart without minutes.
+  std::vector<ChartOffsetRun> offsets;
+  int utc_offset_minutes = 0;
 
   [[nodiscard]] float YOf(float celsius) const;
   [[nodiscard]] float XOfMinute(std::int64_t utc_minute) const;
   [[nodiscard]] std::int64_t MinuteAtX(int x) const;
+  // The offset of local time in force at the instant: the offset of the minute recorded then, or
+  // between minutes of the nearest one. A change of daylight-saving time inside the range thus
+  // moves the labels after it, and a label before it keeps the offset it was recorded at.
+  [[nodiscard]] int UtcOffsetAt(std::int64_t utc_minute) const;
 };
 
 [[nodiscard]] ChartLayout LayOutChart(const ChartInput& input, const ChartFrame& frame);
@@ -104,8 +120,8 @@ struct ChartLayout {
 // A temperature as the chart writes it: one decimal, "-" for minus, and "°C" when asked.
 [[nodiscard]] std::string ChartCelsiusText(float celsius, bool unit);
 
-// What the pointer at x over the plot shows: the local time there and the column's values, or
-// the time alone where there was no reading. Empty outside the plot.
-[[nodiscard]] std::string ChartPointText(const ChartLayout& layout, int x, int utc_offset_minutes);
+// What the pointer at x over the plot shows: the local time there (at the offset in force then)
+// and the column's values, or the time alone where there was no reading. Empty outside the plot.
+[[nodiscard]] std::string ChartPointText(const ChartLayout& layout, int x);
 
 }  // namespace qx

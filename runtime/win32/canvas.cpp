@@ -150,7 +150,7 @@ bool RegisterCanvasClass(HINSTANCE instance) {
   return registered;
 }
 
-void RedrawCanvas(int widget) {
+void RedrawCanvasOnUiThread(int widget) {
   const WidgetRecord* w = FindWidget(widget);
   if (w && w->kind == WidgetKind::kCanvas) InvalidateRect(w->control.get(), nullptr, FALSE);
 }

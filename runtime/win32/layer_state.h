@@ -257,6 +257,7 @@ void ForgetToolTip(int number);
 // Widget and tray calls as the user-interface thread performs them.
 void SetTextOnUiThread(int widget, const std::string& text);
 void SetTrayToolTipOnUiThread(int number, const std::string& text);
+void RedrawCanvasOnUiThread(int widget);
 void ResetLayerState();
 // Lets widgets filled while unseen redraw again; runs before the thread handles messages or a
 // window is shown.

@@ -746,6 +746,39 @@ void SetTextOnUiThread(int widget, const std::string& text) {
   SetWindowTextW(w->control.get(), wide.c_str());
 }
 
+int WidgetTextWidth(int widget) {
+  WidgetRecord* w = FindWidget(widget);
+  if (!w) return 0;
+  // Beside its text a check box shows its box and a gap, a button its edges and margins.
+  int beside = 0;
+  switch (w->kind) {
+    case WidgetKind::kText:
+      break;
+    case WidgetKind::kCheckBox:
+      beside = 20;
+      break;
+    case WidgetKind::kButton:
+    case WidgetKind::kToggleButton:
+      beside = 12;
+      break;
+    default:
+      return 0;
+  }
+  const HWND control = w->control.get();
+  const std::wstring text = ControlText(control);
+  const HDC dc = GetDC(control);
+  if (!dc) return 0;
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  const BOOL measured = GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (!measured) return 0;
+  // Rounded up, so that the width scaled back to the DPI holds every pixel of the text.
+  const int dpi = DpiOfWidget(*w);
+  return (extent.cx * 96 + dpi - 1) / dpi + beside;
+}
+
 void SetWidgetFont(int widget, std::intptr_t font) {
   LayerState* s = Layer();
   if (!s) return;

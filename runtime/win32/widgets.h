@@ -30,6 +30,8 @@ inline constexpr int kSpinNumeric = 0x2;
 // A SpinField ignores this bit; the switch-on band fields carry it, so passing it changes nothing.
 inline constexpr int kSpinInertBit = 0x2000;
 inline constexpr int kToggleButtonOptions = 0x1103;  // push-like, text left, two-state
+// Push-like, centred, one of a group: the button of the choice in force stays pressed.
+inline constexpr int kRadioButtonOptions = 0x1009;
 
 // Frame styles.
 inline constexpr int kFrameGroupBox = 0;
@@ -91,13 +93,19 @@ inline constexpr int kCanvasMouseMoved = 14002;
 inline constexpr int kCanvasMouseLeft = 14003;
 // A canvas painted by `painter` whenever it needs to be; it takes the list's default font.
 int NewCanvas(int number, int x, int y, int width, int height, CanvasPainter painter);
-// Asks for a fresh paint soon (after the loop's current event).
+// Asks for a fresh paint soon (after the loop's current event). Also callable from a worker
+// thread, which waits until the user-interface thread has taken the request: that happens inside
+// a modal loop too (a message box, a window being dragged), where a program event would be lost.
 void RedrawCanvas(int widget);
 // Where the mouse was last seen over the canvas, in display pixels; false when it is not over it.
 [[nodiscard]] bool CanvasMousePosition(int widget, int& x, int& y);
 
 // Moves and sizes a widget (pixels at 96 DPI, like its creation).
 void ResizeWidget(int widget, int x, int y, int width, int height);
+// The width a Text, CheckBox, Button or ToggleButton needs to show its whole text in its own font
+// at its window's DPI, in the pixels at 96 DPI that ResizeWidget takes; 0 for other kinds and for
+// a number that names nothing. Layouts sized by it never cut a text, whatever the font.
+[[nodiscard]] int WidgetTextWidth(int widget);
 
 // Ends the pages of the innermost open Panel: its container becomes current again.
 void CloseContainer();

@@ -110,7 +110,8 @@ int WaitForEvent();
 // Makes the user-interface thread's WaitForEvent return `code` (>= WM_APP, so that no platform
 // message has it) with CurrentEventWidget() == object. Callable from any thread; false once the
 // layer is shut down. A modal loop running at that moment (message box, popup menu) swallows the
-// event, so the program keeps what the event announces where its loop can look again.
+// event, so the program keeps what the event announces where its loop can look again; what must
+// happen even then (a canvas's repaint) a worker asks for through a worker call (RedrawCanvas).
 bool PostProgramEvent(int code, int object);
 // The type of the event returned last; -1 when it has none.
 [[nodiscard]] int CurrentEventType();

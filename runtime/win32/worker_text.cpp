@@ -1,7 +1,7 @@
-// Text changes from worker threads.
+// Text changes and canvas redraws from worker threads.
 //
 // Only the user-interface thread ever touches a control or a layer record. A worker that calls
-// SetText or SetTrayToolTip puts a request (on its own stack) into a queue guarded by a mutex,
+// SetText, SetTrayToolTip or RedrawCanvas puts a request (on its own stack) into a queue guarded by a mutex,
 // nudges the user-interface thread with SendNotifyMessage to the layer's message-only dispatcher
 // window, and waits on a condition variable until its request is marked done.
 //
@@ -46,7 +46,7 @@ namespace qx {
 namespace {
 
 struct Request {
-  enum class Kind { kWidgetText, kTrayToolTip } kind;
+  enum class Kind { kWidgetText, kTrayToolTip, kCanvasRedraw } kind;
   int target;
   std::string text;
   bool done = false;  // guarded by g_mutex
@@ -90,6 +90,8 @@ void Forget(Request::Kind kind, int target) {
 
 // Whether carrying the request out would change nothing (guarded by g_mutex).
 bool ChangesNothing(const Request& request) {
+  // Every widget has a record of its text, a canvas too: a redraw needs one that exists.
+  if (request.kind == Request::Kind::kCanvasRedraw) return !FindShown(Request::Kind::kWidgetText, request.target);
   const ShownText* shown = FindShown(request.kind, request.target);
   if (!shown) return true;  // no such place: the call does nothing
   return shown->followed && shown->text == request.text;
@@ -169,6 +171,8 @@ void RunWorkerRequests() {
     if (s) ++s->suppress_events;
     if (kind == Request::Kind::kWidgetText) {
       SetTextOnUiThread(target, text);
+    } else if (kind == Request::Kind::kCanvasRedraw) {
+      RedrawCanvasOnUiThread(target);
     } else {
       SetTrayToolTipOnUiThread(target, text);
     }
@@ -203,6 +207,17 @@ void SetText(int widget, const std::string& text) {
     return;
   }
   Request request{Request::Kind::kWidgetText, widget, text};
+  RunOnUiThread(request);
+}
+
+// Unlike a program event, the request is carried out inside a modal loop too: a worker's result
+// reaches the screen while a box is open or a window is dragged.
+void RedrawCanvas(int widget) {
+  if (IsUiThread()) {
+    RedrawCanvasOnUiThread(widget);
+    return;
+  }
+  Request request{Request::Kind::kCanvasRedraw, widget, {}};
   RunOnUiThread(request);
 }
 

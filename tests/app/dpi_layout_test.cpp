@@ -37,7 +37,7 @@ int DisplayDpi() {
 }
 
 // Where a widget's control lies: the window's client area or a page of the panel.
-enum Parent { kMainClient, kTab1, kTab2, kTab3, kTab4, kThermometerClient };
+enum Parent { kMainClient, kTab1, kTab2, kTab3, kTab4, kThermometerClient, kHistoryClient };
 
 // A control's rectangle relative to its parent, with its widget number (0 for the frames).
 struct Placed {
@@ -373,6 +373,38 @@ TEST_F(DpiLayoutTest, WidgetsInTheirScaledPlacesNoTextCutAndAgainAfterADpiChange
   SendDpiChange(NativeWindowHandle(kThermometerWindow), other);
   RunPosted();
   ExpectLayoutAt(other);
+}
+
+// The history window sizes its rows from its texts as its font shows them: none is cut, in the
+// platform's font at the display's DPI, nor in a wider one (another UI font, or text scaling).
+TEST_F(DpiLayoutTest, NoTextOfTheHistoryWindowIsCutWhateverItsFont) {
+  Start();
+  PostMessageW(main_, WM_COMMAND, kHistoryItem, 0);
+  RunPosted();
+  const HWND history = NativeWindowHandle(kHistoryWindow);
+  ASSERT_NE(history, nullptr);
+  LOGFONTW gui{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(gui), &gui);
+  char face[LF_FACESIZE] = {};
+  WideCharToMultiByte(1251, 0, gui.lfFaceName, -1, face, LF_FACESIZE, nullptr, nullptr);
+  const int wide = NewFont(-1, face, 9, kFontBold);  // anonymous
+  ASSERT_NE(FontHandle(wide), 0);
+  for (const char* font : {"the window's font", "a wider font"}) {
+    const auto fits = TextFits({{kHistoryClient, history}});
+    int checked = 0;
+    for (const auto& [control, fit] : fits) {
+      ++checked;
+      EXPECT_TRUE(fit.fits) << "in " << font << ", " << control << " is cut off: " << fit.detail;
+    }
+    EXPECT_GE(checked, 8) << "the range buttons, the alarm row's text, its boxes and units";
+    // The wider font on every widget of the window, laid out again as a change of size does.
+    for (int widget = kHistoryDayButton; widget <= kAboveAlarmUnit; ++widget) SetWidgetFont(widget, FontHandle(wide));
+    RECT frame{};
+    GetWindowRect(history, &frame);
+    SetWindowPos(history, nullptr, 0, 0, frame.right - frame.left + 1, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    RunPosted();
+  }
 }
 
 // The real program, started as a user would, at the display's DPI.

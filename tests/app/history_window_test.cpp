@@ -7,6 +7,7 @@
 #include "history/minute_record.h"
 #include "program_test_support.h"
 #include "runtime/platform/local_clock.h"
+#include "runtime/platform/text_encoding.h"
 
 namespace qx::test {
 namespace {
@@ -155,14 +156,70 @@ TEST_F(HistoryWindowTest, LoadsTheRecordsFollowsNewMinutesAndSwitchesRanges) {
   ASSERT_TRUE(RunUntil([this] { return program_->history_view.MinuteCount() == 91u; }, 5000));
   EXPECT_FALSE(program_->history_view.Loading());
 
-  PostMessageW(ControlOf(window, kHistoryMonthButton), BM_CLICK, 0, 0);
-  RunPosted();
-  EXPECT_EQ(program_->history_view.Range(), ChartRange::kMonth);
-  const int painted = program_->history_view.ChartsPainted();
-  ASSERT_TRUE(RunUntil([&] { return program_->history_view.ChartsPainted() > painted; }, 5000)) << "repainted";
-  PostMessageW(ControlOf(window, kHistoryDayButton), BM_CLICK, 0, 0);
-  RunPosted();
-  EXPECT_EQ(program_->history_view.Range(), ChartRange::kDay);
+  // The button of the range shown is the pressed one, as the platform tells it (day, week, month).
+  auto pressed = [window] {
+    std::string shown;
+    for (int button : {kHistoryDayButton, kHistoryWeekButton, kHistoryMonthButton})
+      shown += SendMessageW(ControlOf(window, button), BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
+    return shown;
+  };
+  EXPECT_EQ(pressed(), "100") << "24 hours when it opens";
+  struct Click {
+    int button;
+    ChartRange range;
+    const char* pressed;
+  };
+  for (const Click& click :
+       {Click{kHistoryMonthButton, ChartRange::kMonth, "001"}, Click{kHistoryMonthButton, ChartRange::kMonth, "001"},
+        Click{kHistoryWeekButton, ChartRange::kWeek, "010"}, Click{kHistoryDayButton, ChartRange::kDay, "100"}}) {
+    const int painted = program_->history_view.ChartsPainted();
+    const ChartRange before = program_->history_view.Range();
+    PostMessageW(ControlOf(window, click.button), BM_CLICK, 0, 0);
+    RunPosted();
+    EXPECT_EQ(program_->history_view.Range(), click.range) << click.button;
+    EXPECT_EQ(pressed(), click.pressed) << "after a click on " << click.button;
+    if (click.range != before) {
+      EXPECT_TRUE(RunUntil([&] { return program_->history_view.ChartsPainted() > painted; }, 5000)) << "repainted";
+    }
+  }
+}
+
+// The records are read while a modal loop runs (a box of the test's own here; a window being
+// dragged is another): their chart still comes up inside that loop, which swallows the program's
+// events, rather than at the next minute or mouse move.
+TEST_F(HistoryWindowTest, ALoadFinishedInsideAModalLoopIsPaintedThere) {
+  WriteMinutes(90, MakeDateValue(clock_));
+  Start();
+  const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  program_->history_view.SetLoadGate([release] { WaitForSingleObject(release, 30000); });
+  HWND window = OpenHistory();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(RunUntil([] { return GetText(kHistoryChart) == ui::kHistoryLoading; })) << "the loading text first";
+
+  // The surface's name says what it shows once it is painted.
+  const HWND chart = ControlOf(window, kHistoryChart);
+  const std::wstring day = WidenText(ui::kDayRange) + L":";
+  auto chart_shown = [chart, &day] {
+    wchar_t name[64] = {};
+    InternalGetWindowText(chart, name, 64);
+    return std::wstring(name).rfind(day, 0) == 0;
+  };
+  constexpr wchar_t kBoxTitle[] = L"modal loop";
+  std::atomic<bool> shown_in_loop{false};
+  std::thread user([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 1000 && !box; ++i, Sleep(10)) box = FindWindowW(L"#32770", kBoxTitle);
+    SetEvent(release);
+    for (int i = 0; i < 500 && !chart_shown(); ++i) Sleep(20);
+    shown_in_loop = chart_shown();
+    if (box) PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  MessageBoxW(nullptr, L"The records are read meanwhile.", kBoxTitle, MB_OK);
+  user.join();
+  CloseHandle(release);
+  EXPECT_TRUE(shown_in_loop) << "still \"" << GetText(kHistoryChart) << "\" 10 s after the load finished";
+  EXPECT_TRUE(Loaded());
+  EXPECT_EQ(program_->history_view.MinuteCount(), 90u);
 }
 
 TEST_F(HistoryWindowTest, AFolderThatCannotBeWrittenShowsOneLineAndTheProgramRunsOn) {

@@ -141,6 +141,56 @@ TEST(ChartLayoutTest, TimeTicksFallOnLocalHoursAndDays) {
   EXPECT_FLOAT_EQ(day.time_ticks[0].position, static_cast<float>(day.plot.left + 55));
 }
 
+TEST(ChartLayoutTest, TimesAreLocalAtTheOffsetInForceThen) {
+  // Summer time (+03:00) ends at 01:00 UTC: 04:00 becomes 03:00 (+02:00), the offset of now.
+  const std::int64_t change = kDec8 + 60, end = kDec8 + 12 * 60, start = end - 1440;
+  struct Case {
+    const char* what;
+    std::int64_t gap_from, gap_to;                              // no record in [gap_from, gap_to)
+    std::int64_t summer_until;                                  // records before it at +03:00, from it on at +02:00
+    std::vector<std::pair<std::int64_t, std::string>> pointed;  // the pointer over a minute: its text
+    std::string ticks;
+  };
+  const std::string before = "15:00 16:00 17:00 18:00 19:00 20:00 21:00 22:00 23:00 08.12 01:00 02:00 03:00 ";
+  const std::string after = "04:00 05:00 06:00 07:00 08:00 09:00 10:00 11:00 12:00 13:00";
+  const Case cases[] = {
+      {"every minute before the change",
+       0,
+       0,
+       end,
+       {{start, "07.12 15:00"}, {end - 1, "08.12 14:59"}},
+       before + after + " 14:00"},
+      {"the change inside the range: the hour repeats",
+       0,
+       0,
+       change,
+       {{change - 30, "08.12 03:30"}, {change + 30, "08.12 03:30"}, {end - 1, "08.12 13:59"}},
+       before + "03:00 " + after},
+      {"no record across the change: the nearest record's offset",
+       change - 121,
+       change + 119,
+       change,
+       {{change - 60, "08.12 03:00"}, {change + 1, "08.12 03:01"}},
+       before + "03:00 " + after},
+  };
+  for (const Case& c : cases) {
+    std::vector<ChartMinute> minutes;
+    for (std::int64_t m = start; m < end; ++m) {
+      if (m >= c.gap_from && m < c.gap_to) continue;
+      minutes.push_back(Silent(m));
+      minutes.back().utc_offset_minutes = m < c.summer_until ? 180 : 120;
+    }
+    const ChartLayout layout = Lay(minutes, end, ChartRange::kDay, 1440, 120);
+    for (const auto& [minute, shown] : c.pointed) {
+      EXPECT_EQ(ChartPointText(layout, layout.plot.left + static_cast<int>(minute - start)), shown + "   \x97")
+          << c.what;
+    }
+    std::string ticks;
+    for (const ChartTick& tick : layout.time_ticks) ticks += (ticks.empty() ? "" : " ") + tick.label;
+    EXPECT_EQ(ticks, c.ticks) << c.what;
+  }
+}
+
 TEST(ChartLayoutTest, TheTemperatureScaleHoldsReadingsAndEnabledBands) {
   const std::int64_t end = kDec8 + 1440;
   ChartInput input;
@@ -178,7 +228,10 @@ TEST(ChartLayoutTest, StripsShareAndPointTexts) {
   // Outlet 1 on for 45 of an hour's 60 recorded minutes, outlet 3 never; the next hour unrecorded.
   std::vector<ChartMinute> minutes;
   const std::int64_t start = end - 30 * 1440;
-  for (int m = 0; m < 60; ++m) minutes.push_back(Reading(start + m, 21, m < 45 ? 0x1 : 0x0));
+  for (int m = 0; m < 60; ++m) {
+    minutes.push_back(Reading(start + m, 21, m < 45 ? 0x1 : 0x0));
+    minutes.back().utc_offset_minutes = 180;
+  }
   const ChartLayout layout = Lay(minutes, end, ChartRange::kMonth, 720);
   EXPECT_FLOAT_EQ(layout.columns[0].on_share[0], 0.75f);
   EXPECT_FLOAT_EQ(layout.columns[0].on_share[2], 0);
@@ -188,12 +241,12 @@ TEST(ChartLayoutTest, StripsShareAndPointTexts) {
   EXPECT_GT(layout.strips[3].top, layout.strips[2].bottom);
 
   // The pointer over the first column at +03:00: the middle of 09.11 03:00..04:00, then the values.
-  EXPECT_EQ(ChartPointText(layout, layout.plot.left, 180),
+  EXPECT_EQ(ChartPointText(layout, layout.plot.left),
             "09.11 03:30   21.0 \xB0"
             "C   (20.5 \x96 21.5)");
-  EXPECT_EQ(ChartPointText(layout, layout.plot.left + 1, 180), "09.11 04:30   \x97");
-  EXPECT_EQ(ChartPointText(layout, layout.plot.left - 1, 180), "");
-  EXPECT_EQ(ChartPointText(layout, layout.plot.right, 180), "");
+  EXPECT_EQ(ChartPointText(layout, layout.plot.left + 1), "09.11 04:30   \x97");
+  EXPECT_EQ(ChartPointText(layout, layout.plot.left - 1), "");
+  EXPECT_EQ(ChartPointText(layout, layout.plot.right), "");
   EXPECT_EQ(ChartCelsiusText(-0.04f, false), "0.0");
   EXPECT_EQ(ChartCelsiusText(-12.25f, false), "-12.3");
 }
