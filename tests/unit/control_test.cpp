@@ -412,6 +412,50 @@ TEST(Status, JsonHoldsEveryFieldUnderItsName) {
   EXPECT_EQ((*unplugged)["temperature"].kind, JsonValue::Kind::kNull);
 }
 
+TEST(Status, MqttShowsOnlyWhenOnAndAlwaysInJson) {
+  // Off: the text is what it was before there was MQTT; the JSON says so in full.
+  ProgramStatus off = SampleStatus();
+  off.mqtt.server = "broker:1883";  // a stored server of a link switched off
+  EXPECT_EQ(StatusText(off), StatusText(SampleStatus()));
+  const std::optional<JsonValue> off_json = JsonReader::Read(StatusJson(off));
+  ASSERT_TRUE(off_json);
+  const JsonValue& link_off = (*off_json)["mqtt"];
+  EXPECT_EQ(link_off["enabled"].kind, JsonValue::Kind::kBool);
+  EXPECT_FALSE(link_off["enabled"].boolean);
+  EXPECT_FALSE(link_off["connected"].boolean);
+  EXPECT_EQ(link_off["server"].text, "broker:1883");
+  EXPECT_EQ(link_off["node"].kind, JsonValue::Kind::kNull);
+  EXPECT_EQ(link_off["error"].kind, JsonValue::Kind::kNull);
+
+  ProgramStatus on = SampleStatus();
+  on.alarms = {"below"};
+  on.mqtt = {true, "[fe80::1]:1884", "pc-1", {ConnectionStatus::State::kWaiting, "fe80::1", 1884, ConnectionError::kAuth, 60}};
+  const std::string text = StatusText(on);
+  // "MQTT: Нет связи: неверный пользователь или пароль, повтор через 60 с", before the alarms.
+  const std::string line =
+      "MQTT: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x81\xD0\xB2\xD1\x8F\xD0\xB7\xD0\xB8: \xD0\xBD\xD0\xB5\xD0\xB2\xD0\xB5"
+      "\xD1\x80\xD0\xBD\xD1\x8B\xD0\xB9 \xD0\xBF\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5"
+      "\xD0\xBB\xD1\x8C \xD0\xB8\xD0\xBB\xD0\xB8 \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C, \xD0\xBF\xD0\xBE"
+      "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80 \xD1\x87\xD0\xB5\xD1\x80\xD0\xB5\xD0\xB7 60 \xD1\x81\n";
+  const std::size_t at = text.find(line);
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_LT(at, text.find("below"));
+  const std::optional<JsonValue> on_json = JsonReader::Read(StatusJson(on));
+  ASSERT_TRUE(on_json);
+  const JsonValue& link = (*on_json)["mqtt"];
+  EXPECT_TRUE(link["enabled"].boolean);
+  EXPECT_FALSE(link["connected"].boolean);
+  EXPECT_EQ(link["server"].text, "[fe80::1]:1884");
+  EXPECT_EQ(link["node"].text, "pc-1");
+  EXPECT_EQ(link["error"].text, "auth");
+
+  on.mqtt.connection = {ConnectionStatus::State::kConnected, "fe80::1", 1884};
+  const std::optional<JsonValue> connected = JsonReader::Read(StatusJson(on));
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE((*connected)["mqtt"]["connected"].boolean);
+  EXPECT_EQ((*connected)["mqtt"]["error"].kind, JsonValue::Kind::kNull);
+}
+
 TEST(Status, TemperatureNeedsAFreshReadingOnShow) {
   ProgramStatus status = SampleStatus();
   EXPECT_EQ(TemperatureReply(status), (Reply{0, "-3.5\n"}));
