@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/mqtt_setup.h"
 #include "app/single_instance.h"
 #include "app/tray_menu.h"
 #include "app/ui_texts.h"
@@ -65,6 +66,7 @@ ProgramStatus ReadProgramStatus(const Program& program) {
   for (const AlarmCondition condition : program.alarm_rules.StandingConditions()) {
     status.alarms.emplace_back(AlarmConditionName(condition));
   }
+  status.mqtt = ReadMqttLinkStatus(program);
   return status;
 }
 
@@ -92,6 +94,8 @@ Reply RunConsoleCommand(Program& program, const Request& request) {
       g_end_requested = true;
       PostMessageW(NativeWindowHandle(kMainWindow), WM_CLOSE, 0, 0);
       return {kExitDone, {}};
+    case Verb::kMqtt:
+      return RunMqttCommand(program, request);
   }
   return {kExitBadRequest, "unknown command\n"};
 }

@@ -1,5 +1,6 @@
 #include "app/event_loop.h"
 
+#include "app/mqtt_window.h"
 #include "app/single_instance.h"
 #include "app/thermometer_window.h"
 #include "app/tray_menu.h"
@@ -28,6 +29,7 @@ void OnTrayEvent(Program& program, int click) {
 
 void OnGadgetEvent(Program& program, int widget, int type) {
   if (program.history_view.OnGadgetEvent(widget, type)) return;
+  if (OnMqttGadgetEvent(program, widget)) return;
   if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(kOutletCount)) {
     program.device.SendOutletReport();
   } else if (widget >= kFirstScheduleWidget && widget <= kLastScheduleWidget) {
@@ -47,6 +49,10 @@ bool OnMenuEvent(Program& program, int item) {
   }
   if (item == kHistoryItem) {
     program.history_view.Show();
+    return true;
+  }
+  if (item == kMqttItem) {
+    ShowMqttWindow(program);
     return true;
   }
   if (item >= 1 && item <= kOutletCount) {
@@ -98,6 +104,8 @@ bool DispatchEvent(Program& program, const Event& event) {
       if (program.history_view.OnProgramEvent(event.kind, event.object)) return true;
       // The history window's close box closes it alone.
       if (program.history_view.OnWindowEvent(event.kind, event.window)) return true;
+      // So does the MQTT window's.
+      if (OnMqttWindowEvent(event.kind, event.window)) return true;
       // Everything else, timer ticks and keystrokes included, brings the typed names into the
       // labels; a close request from the main or the Thermometer window then ends the loop.
       TakeNamesFromFields(program);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "app/mqtt_window.h"
 #include "app/tray_menu.h"
 #include "app/widget_ids.h"
 #include "automation/alarms.h"
@@ -28,6 +29,7 @@ void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
 void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
   if (!g_timed_program) return;
   if (g_timed_program->history) g_timed_program->history->Tick(g_timed_program->device);
+  RefreshMqttStatus(*g_timed_program);
   if (g_rules_stopped) return;
   ApplyScheduleRules(g_timed_program->automation);
   ApplyAlarmRules(g_timed_program->automation, g_timed_program->alarm_settings, g_timed_program->alarm_rules);

@@ -22,6 +22,8 @@ inline constexpr std::size_t kMaxRequestBytes = 4096;
 
 // The companion's exit codes, which the reply carries as its status.
 inline constexpr int kExitDone = 0;
+// A setting was changed but the settings file could not be written.
+inline constexpr int kExitNotSaved = 1;
 inline constexpr int kExitBadRequest = 2;
 inline constexpr int kExitNotRunning = 3;
 inline constexpr int kExitNoDevice = 4;
