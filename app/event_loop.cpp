@@ -1,5 +1,6 @@
 #include "app/event_loop.h"
 
+#include "app/mqtt_link.h"
 #include "app/mqtt_window.h"
 #include "app/single_instance.h"
 #include "app/thermometer_window.h"
@@ -102,6 +103,7 @@ bool DispatchEvent(Program& program, const Event& event) {
         return true;
       }
       if (program.history_view.OnProgramEvent(event.kind, event.object)) return true;
+      if (OnMqttEvent(program, event.kind)) return true;
       // The history window's close box closes it alone.
       if (program.history_view.OnWindowEvent(event.kind, event.window)) return true;
       // So does the MQTT window's.

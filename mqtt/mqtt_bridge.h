@@ -46,6 +46,9 @@ class MqttBridge {
   void Configure(const MqttSettings& settings, std::optional<std::string> password);
   // UI thread; cheap: wakes the MQTT thread only when the snapshot differs from the last one.
   void UpdateState(const MqttProgramState& state);
+  // UI thread, after a `set` was carried out: as UpdateState, but the outlets' states go out even
+  // when nothing changed (no SwitchUnit), so a dashboard that guessed the outcome is put right.
+  void RepublishOutlets(const MqttProgramState& state);
   // Any thread: the state for the window's status line, `status` and `mqtt`.
   ConnectionStatus Status() const;
   // At exit: `offline` and a clean disconnect within at most 1 s, then returns regardless.
