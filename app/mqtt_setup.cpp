@@ -58,12 +58,13 @@ MqttLinkStatus ReadMqttLinkStatus(const Program& program) {
 }
 
 bool ChangeMqttSettings(Program& program, const MqttSettings& settings, std::optional<std::string> password) {
-  if (!password) {
-    // The stored one; a blob this user cannot decrypt leaves the bridge to say so.
-    password = settings.password.empty() ? std::optional<std::string>(std::string())
-                                         : UnprotectMqttPassword(settings.password);
+  if (password || !settings.enabled) {
+    ApplyMqttSettings(program, settings, std::move(password));
+  } else {
+    // The stored password, as at start; a blob this user cannot decrypt leaves the bridge to say so.
+    program.mqtt_settings = settings;
+    StartMqtt(program);
   }
-  ApplyMqttSettings(program, settings, std::move(password));
   // The same save the exit makes, names from their fields included.
   TakeNamesFromFields(program);
   return SaveSettings(program.outlet_names, program.alarm_settings, &program.mqtt_settings);
