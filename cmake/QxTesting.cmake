@@ -54,5 +54,7 @@ function(qx_use_mqtt_broker test)
     set_tests_properties(mqtt_broker_start PROPERTIES FIXTURES_SETUP mqtt_broker TIMEOUT 30)
     set_tests_properties(mqtt_broker_stop PROPERTIES FIXTURES_CLEANUP mqtt_broker TIMEOUT 30)
   endif()
-  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker ENVIRONMENT QX_MQTT_BROKER=${folder})
+  # Appended: the test's other settings (the virtual switch's DLL overrides) stay.
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker)
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT QX_MQTT_BROKER=${folder})
 endfunction()

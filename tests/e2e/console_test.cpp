@@ -682,6 +682,8 @@ TEST_F(ConsoleTest, BadMqttArgumentsChangeNothing) {
   StartProgram();
   const fs::path settings = folder_ / "Quellarotix.ini";
   const std::string before = qx::test::Slurp(settings);
+  // Once the temperature is shown, the status holds still for the comparison at the end.
+  ASSERT_TRUE(WaitFor([&] { return WindowText(Control(9)) == L"23.5 \u00B0C"; }, 10000));
   const std::string status_before = Companion(L"status").out;
   EXPECT_EQ(status_before.find("MQTT"), std::string::npos) << status_before;
   for (const wchar_t* command :
