@@ -50,5 +50,7 @@ function(qx_use_mqtt_broker test)
     set_tests_properties(mqtt_broker_start PROPERTIES FIXTURES_SETUP mqtt_broker TIMEOUT 30)
     set_tests_properties(mqtt_broker_stop PROPERTIES FIXTURES_CLEANUP mqtt_broker TIMEOUT 30)
   endif()
-  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker ENVIRONMENT QX_MQTT_BROKER=${folder})
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker)
+  # Appended: a test of the real program also carries the virtual SwitchUnit's DLL overrides.
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT QX_MQTT_BROKER=${folder})
 endfunction()
