@@ -54,7 +54,7 @@ function(qx_use_mqtt_broker test)
     set_tests_properties(mqtt_broker_start PROPERTIES FIXTURES_SETUP mqtt_broker TIMEOUT 30)
     set_tests_properties(mqtt_broker_stop PROPERTIES FIXTURES_CLEANUP mqtt_broker TIMEOUT 30)
   endif()
-  # Appended: the test's other settings (the virtual switch's DLL overrides) stay.
   set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED mqtt_broker)
+  # Appended: a test of the real program also carries the virtual SwitchUnit's DLL overrides.
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT QX_MQTT_BROKER=${folder})
 endfunction()
