@@ -22,13 +22,11 @@ std::string SettingLine(const char* label, std::string_view value) {
 std::string MqttShowText(const Program& program) {
   const MqttSettings& settings = program.mqtt_settings;
   const MqttLinkStatus link = ReadMqttLinkStatus(program);
-  return Cp1251ToUtf8(Concatenate(std::string_view("MQTT: "), ConnectionStatusText(link.connection), "\n",
-                                  SettingLine(ui::kMqttServer, link.server),
-                                  SettingLine(ui::kMqttUser, settings.user),
-                                  SettingLine(ui::kMqttPassword, settings.password.empty() ? ui::kPasswordNotSet
-                                                                                            : ui::kPasswordSet),
-                                  SettingLine(ui::kMqttPrefix, settings.prefix),
-                                  SettingLine(ui::kMqttNode, settings.node)));
+  return Cp1251ToUtf8(
+      Concatenate(std::string_view("MQTT: "), ConnectionStatusText(link.connection), "\n",
+                  SettingLine(ui::kMqttServer, link.server), SettingLine(ui::kMqttUser, settings.user),
+                  SettingLine(ui::kMqttPassword, settings.password.empty() ? ui::kPasswordNotSet : ui::kPasswordSet),
+                  SettingLine(ui::kMqttPrefix, settings.prefix), SettingLine(ui::kMqttNode, settings.node)));
 }
 
 Reply SavedReply(bool saved) {

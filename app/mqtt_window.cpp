@@ -25,7 +25,7 @@ constexpr int kControlHeight = 22;
 constexpr int kTextHeight = 16;
 constexpr int kFieldWidth = 240;
 constexpr int kPortWidth = 72;
-constexpr int kBoxWidth = 22;      // a check box's square and the space after it
+constexpr int kBoxWidth = 22;       // a check box's square and the space after it
 constexpr int kButtonPadding = 28;  // a button's text and its borders
 constexpr int kMinButtonWidth = 96;
 
@@ -38,8 +38,10 @@ struct FieldRow {
 };
 // Top to bottom under the check box; the port sits beside the server.
 constexpr FieldRow kFieldRows[] = {
-    {kMqttServerLabel, kMqttServerField, ui::kMqttServer}, {kMqttUserLabel, kMqttUserField, ui::kMqttUser},
-    {kMqttPasswordLabel, kMqttPasswordField, ui::kMqttPassword}, {kMqttPrefixLabel, kMqttPrefixField, ui::kMqttPrefix},
+    {kMqttServerLabel, kMqttServerField, ui::kMqttServer},
+    {kMqttUserLabel, kMqttUserField, ui::kMqttUser},
+    {kMqttPasswordLabel, kMqttPasswordField, ui::kMqttPassword},
+    {kMqttPrefixLabel, kMqttPrefixField, ui::kMqttPrefix},
     {kMqttNodeLabel, kMqttNodeField, ui::kMqttNode},
 };
 
@@ -49,8 +51,8 @@ bool IsOpen() {
 
 void ShowSettings(const MqttSettings& settings) {
   SetState(kMqttEnableBox, settings.enabled ? 1 : 0);
-  SetText(kMqttServerField, settings.server.find(':') != std::string::npos ? Concatenate("[", settings.server, "]")
-                                                                           : settings.server);
+  SetText(kMqttServerField,
+          settings.server.find(':') != std::string::npos ? Concatenate("[", settings.server, "]") : settings.server);
   SetState(kMqttPortField, settings.port);
   SetText(kMqttUserField, settings.user);
   // Never the stored password: an empty box keeps it.

@@ -731,8 +731,8 @@ std::string GetTextUtf8(int widget) {
   WidgetRecord* w = FindWidget(widget);
   if (!w) return {};
   const std::wstring text = ControlText(w->control.get());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
   return utf8;

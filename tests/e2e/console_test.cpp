@@ -614,8 +614,8 @@ TEST_F(ConsoleTest, MqttConnectSavesAtOnceAndTheStatusFollowsTheLink) {
   const fs::path settings = folder_ / "Quellarotix.ini";
   const std::wstring server = L"127.0.0.1:" + std::to_wstring(broker.port);
   const std::string server_utf8 = "127.0.0.1:" + std::to_string(broker.port);
-  const std::wstring connect =
-      L"mqtt connect " + server + L" --user " + std::wstring(broker.user.begin(), broker.user.end()) + L" --password-stdin";
+  const std::wstring connect = L"mqtt connect " + server + L" --user " +
+                               std::wstring(broker.user.begin(), broker.user.end()) + L" --password-stdin";
 
   const Outcome on = Companion(connect, {}, broker.password + "\r\n");
   ASSERT_EQ(on.code, 0u) << on.err;
@@ -648,8 +648,9 @@ TEST_F(ConsoleTest, MqttConnectSavesAtOnceAndTheStatusFollowsTheLink) {
   // `mqtt`: "Пароль: задан", and the password nowhere.
   const Outcome shown = Companion(L"mqtt");
   ASSERT_EQ(shown.code, 0u) << shown.err;
-  EXPECT_NE(shown.out.find("\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C: \xD0\xB7\xD0\xB0\xD0\xB4\xD0\xB0\xD0\xBD\n"),
-            std::string::npos)
+  EXPECT_NE(
+      shown.out.find("\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C: \xD0\xB7\xD0\xB0\xD0\xB4\xD0\xB0\xD0\xBD\n"),
+      std::string::npos)
       << shown.out;
   EXPECT_EQ(shown.out.find(broker.password), std::string::npos);
 
@@ -666,8 +667,9 @@ TEST_F(ConsoleTest, MqttConnectSavesAtOnceAndTheStatusFollowsTheLink) {
   // Off: "Выключено", the line gone from `status`, the file saved again.
   const Outcome off = Companion(L"mqtt off");
   ASSERT_EQ(off.code, 0u) << off.err;
-  EXPECT_NE(Companion(L"mqtt").out.find("MQTT: \xD0\x92\xD1\x8B\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD\xD0\xBE\n"),
-            std::string::npos);
+  EXPECT_NE(
+      Companion(L"mqtt").out.find("MQTT: \xD0\x92\xD1\x8B\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD\xD0\xBE\n"),
+      std::string::npos);
   EXPECT_EQ(Companion(L"status").out.find("MQTT"), std::string::npos);
   json = JsonReader::Read(Companion(L"status --json").out);
   ASSERT_TRUE(json);

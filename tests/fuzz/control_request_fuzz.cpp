@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A password comes only with the option that asks for it.
     if (!parsed.request->password.empty()) Check(parsed.request->mqtt.connect.password_stdin);
     const std::vector<std::string> words = Words(*parsed.request);
-    const std::optional<std::string_view> password =
-        parsed.request->mqtt.connect.password_stdin ? std::optional<std::string_view>(parsed.request->password)
-                                                    : std::nullopt;
+    const std::optional<std::string_view> password = parsed.request->mqtt.connect.password_stdin
+                                                         ? std::optional<std::string_view>(parsed.request->password)
+                                                         : std::nullopt;
     const qx::ParsedRequest again = qx::ParseRequestLine(qx::RequestLine(words, password));
     Check(again.request && *again.request == *parsed.request);
   } else {

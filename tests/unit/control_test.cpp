@@ -150,26 +150,26 @@ TEST(MqttRequest, WellFormedLinesMeanWhatTheySay) {
 
 TEST(MqttRequest, EveryRefusalNamesItsReason) {
   const std::string cases[] = {
-      "QX/1 mqtt connect\n",              // no server
-      "QX/1 mqtt connect :1883\n",        // an empty host
-      "QX/1 mqtt connect h:0\n",          // port outside 1-65535
-      "QX/1 mqtt connect h:65536\n",      //
-      "QX/1 mqtt connect h:+1883\n",      // a sign
-      "QX/1 mqtt connect h:01883\n",      // a leading zero
-      "QX/1 mqtt connect h:\n",           // a colon and no port
-      "QX/1 mqtt connect fe80::1\n",      // IPv6 without brackets
-      "QX/1 mqtt connect [fe80::1\n",     //
+      "QX/1 mqtt connect\n",           // no server
+      "QX/1 mqtt connect :1883\n",     // an empty host
+      "QX/1 mqtt connect h:0\n",       // port outside 1-65535
+      "QX/1 mqtt connect h:65536\n",   //
+      "QX/1 mqtt connect h:+1883\n",   // a sign
+      "QX/1 mqtt connect h:01883\n",   // a leading zero
+      "QX/1 mqtt connect h:\n",        // a colon and no port
+      "QX/1 mqtt connect fe80::1\n",   // IPv6 without brackets
+      "QX/1 mqtt connect [fe80::1\n",  //
       "QX/1 mqtt connect h --prefix a/+\n",
       "QX/1 mqtt connect h --prefix a/#\n",
       "QX/1 mqtt connect h --prefix a//b\n",
       "QX/1 mqtt connect h --prefix /a\n",
       "QX/1 mqtt connect h --prefix a/\n",
       "QX/1 mqtt connect h --node pc.home\n",
-      "QX/1 mqtt connect h --node \xD0\xBF\n",  // a letter, but not a-z
+      "QX/1 mqtt connect h --node \xD0\xBF\n",      // a letter, but not a-z
       "QX/1 mqtt connect h --user \xE4\xB8\xAD\n",  // a Chinese character: not in the file's code page
-      "QX/1 mqtt connect h --pass x\n",    // unknown option
+      "QX/1 mqtt connect h --pass x\n",             // unknown option
       "QX/1 mqtt connect h --user a --user b\n",
-      "QX/1 mqtt connect h --user\n",      // valueless
+      "QX/1 mqtt connect h --user\n",  // valueless
       "QX/1 mqtt connect h --user --node n\n",
       "QX/1 mqtt connect h extra\n",
       "QX/1 mqtt off now\n",
@@ -429,12 +429,14 @@ TEST(Status, MqttShowsOnlyWhenOnAndAlwaysInJson) {
 
   ProgramStatus on = SampleStatus();
   on.alarms = {"below"};
-  on.mqtt = {true, "[fe80::1]:1884", "pc-1", {ConnectionStatus::State::kWaiting, "fe80::1", 1884, ConnectionError::kAuth, 60}};
+  on.mqtt = {
+      true, "[fe80::1]:1884", "pc-1", {ConnectionStatus::State::kWaiting, "fe80::1", 1884, ConnectionError::kAuth, 60}};
   const std::string text = StatusText(on);
   // "MQTT: Нет связи: неверный пользователь или пароль, повтор через 60 с", before the alarms.
   const std::string line =
       "MQTT: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x81\xD0\xB2\xD1\x8F\xD0\xB7\xD0\xB8: \xD0\xBD\xD0\xB5\xD0\xB2\xD0\xB5"
-      "\xD1\x80\xD0\xBD\xD1\x8B\xD0\xB9 \xD0\xBF\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5"
+      "\xD1\x80\xD0\xBD\xD1\x8B\xD0\xB9 "
+      "\xD0\xBF\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5"
       "\xD0\xBB\xD1\x8C \xD0\xB8\xD0\xBB\xD0\xB8 \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C, \xD0\xBF\xD0\xBE"
       "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80 \xD1\x87\xD0\xB5\xD1\x80\xD0\xB5\xD0\xB7 60 \xD1\x81\n";
   const std::size_t at = text.find(line);
