@@ -116,5 +116,52 @@ TEST_F(MqttWindowTest, ItemNineOpensItAndApplySavesAtOnce) {
   ASSERT_TRUE(RunUntil([&] { return GetText(kMqttStatusText) == ConnectionStatusText({}); }, 5000));
 }
 
+// The DPI runs (app_dpi_layout_*) take this one too: at each DPI every text of the window fits
+// its control, as measured in the control's own font, the status line at its longest included.
+class MqttWindowDpiTest : public MqttWindowTest {
+ protected:
+  static int TextPixels(HWND control) {
+    wchar_t text[256] = {};
+    const int length = GetWindowTextW(control, text, 256);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, length, &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+  }
+};
+
+TEST_F(MqttWindowDpiTest, NoTextIsCut) {
+  Start();
+  HWND window = OpenMqtt();
+  ASSERT_NE(window, nullptr);
+  SetText(kMqttStatusText, ConnectionStatusText({ConnectionStatus::State::kWaiting, "192.168.100.100", 65535,
+                                                 ConnectionError::kAuth, 60}));
+  for (int widget : {kMqttServerLabel, kMqttPortLabel, kMqttUserLabel, kMqttPasswordLabel, kMqttPrefixLabel,
+                     kMqttNodeLabel, kMqttStatusText, kMqttNoticeText}) {
+    RECT box{};
+    GetClientRect(ControlOf(window, widget), &box);
+    EXPECT_GE(box.right, TextPixels(ControlOf(window, widget))) << "widget " << widget;
+  }
+  // The check box's text beside its square, the button's inside its edges.
+  RECT box{};
+  GetClientRect(ControlOf(window, kMqttEnableBox), &box);
+  EXPECT_GE(box.right, TextPixels(ControlOf(window, kMqttEnableBox)) + GetSystemMetrics(SM_CXMENUCHECK));
+  GetClientRect(ControlOf(window, kMqttApplyButton), &box);
+  EXPECT_GE(box.right, TextPixels(ControlOf(window, kMqttApplyButton)) + 2 * GetSystemMetrics(SM_CXEDGE));
+  // And the window holds them all.
+  RECT client{};
+  GetClientRect(window, &client);
+  for (int widget : {kMqttPortField, kMqttStatusText, kMqttNoticeText, kMqttNodeField}) {
+    RECT placed{};
+    GetWindowRect(ControlOf(window, widget), &placed);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_LE(placed.right, client.right) << "widget " << widget;
+    EXPECT_LE(placed.bottom, client.bottom) << "widget " << widget;
+  }
+}
+
 }  // namespace
 }  // namespace qx::test
