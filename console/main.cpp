@@ -51,6 +51,7 @@ constexpr char kUsage[] =
     "\n"
     "Exit codes:\n"
     "  0  done\n"
+    "  1  an mqtt command's change holds, but the settings file could not be written\n"
     "  2  the request is wrong (unknown command, an outlet number outside 1-4, a bad mqtt option)\n"
     "  3  Quellarotix is not running, or is ending\n"
     "  4  no SwitchUnit connected (for temperature: no current reading)\n"
