@@ -174,6 +174,7 @@ class BridgeThread {
   TemperatureCadence temperature_;
   std::optional<Clock::time_point> temperature_check_at_;
   std::string temperature_published_;
+  Clock::time_point temperature_published_at_{};
   OutletNameDebounce outlet_names_;
   std::optional<Clock::time_point> names_due_;
   std::optional<Clock::time_point> republish_at_;
@@ -197,16 +198,20 @@ void BridgeThread::Run() {
     HANDLE events[2] = {shared_->wake, socket_event_};
     WaitForMultipleObjects(selected_socket_ == -1 ? 1 : 2, events, FALSE, WaitTime());
   }
+  // The outlets as the exit left them, then `offline`.
+  if (phase_ == Phase::kConnected) PublishStates(false);
   Leave(false, Clock::now() + kGoodbyeTime);
   SetEvent(shared_->finished);
 }
 
 bool BridgeThread::TakeInbox() {
   std::optional<Configuration> configuration;
+  bool stopping = false;
   {
     std::lock_guard<Lock> lock(shared_->mutex);
-    if (shared_->stop) return false;
-    configuration = std::move(shared_->configuration);
+    // At the end only the last snapshot counts: a new configuration is no longer applied.
+    if (shared_->stop) stopping = true;
+    if (!stopping) configuration = std::move(shared_->configuration);
     shared_->configuration.reset();
     if (shared_->state) {
       const Clock::time_point now = Clock::now();
@@ -225,7 +230,7 @@ bool BridgeThread::TakeInbox() {
   }
   if (configuration) Apply(std::move(*configuration));
   if (state_ && everything_pending_ && phase_ == Phase::kConnected) PublishEverything();
-  return true;
+  return !stopping;
 }
 
 void BridgeThread::Apply(Configuration configuration) {
@@ -386,12 +391,13 @@ void BridgeThread::PublishTemperature(bool all) {
   if (temperature_.PublishNow(now, true, *value)) {
     Publish(TemperatureTopic(names_), state_->temperature_text, true);
     temperature_published_ = state_->temperature_text;
-    temperature_check_at_ = now + TemperatureCadence::kRefresh;
-  } else if (state_->temperature_text != temperature_published_) {
-    // A move may be held back by the minimum gap: look again when it has passed.
-    const Clock::time_point gap_over = now + TemperatureCadence::kMinimumGap;
-    if (!temperature_check_at_ || gap_over < *temperature_check_at_) temperature_check_at_ = gap_over;
+    temperature_published_at_ = now;
   }
+  // A new reading comes with a snapshot, which wakes the thread anyway; by the clock there is only
+  // the refresh, and a move held back by the minimum gap, which is looked at again once it passed.
+  temperature_check_at_ = temperature_published_at_ + TemperatureCadence::kRefresh;
+  const Clock::time_point gap_over = temperature_published_at_ + TemperatureCadence::kMinimumGap;
+  if (now < gap_over && state_->temperature_text != temperature_published_) temperature_check_at_ = gap_over;
 }
 
 void BridgeThread::PublishDueNames() {

@@ -251,6 +251,9 @@ TEST_F(MqttEndToEndTest, AnnouncesSwitchesFollowsEveryPathAndSaysOfflineAtExit) 
   EXPECT_EQ(Close(&exit_ms), 0u);
   std::printf("close to process end with MQTT connected: %.0f ms\n", exit_ms);
   EXPECT_EQ(RetainedPayload(base_ + "/availability"), "offline\n");
+  // The exit policy's report (every outlet off here) went out before `offline`.
+  EXPECT_EQ(RetainedPayload(base_ + "/outlet/1/state"), "OFF\n");
+  EXPECT_EQ(RetainedPayload(base_ + "/outlet/2/state"), "OFF\n");
   const std::string file = Slurp(folder_ / "Quellarotix.ini");
   EXPECT_NE(file.find(blob), std::string::npos) << "the blob is kept as it was";
   EXPECT_EQ(file.find(broker_.password), std::string::npos) << "never the password in clear";
@@ -260,6 +263,8 @@ TEST_F(MqttEndToEndTest, AnnouncesSwitchesFollowsEveryPathAndSaysOfflineAtExit) 
   CloseHandle(process_.hThread);
   Start();
   EXPECT_TRUE(WaitForRetained(base_ + "/availability", "online"));
+  // Ended as a user would: a program killed leaves its icon behind in Wine's tray.
+  EXPECT_EQ(Close(), 0u);
 }
 
 // The broker restarted without its store, and Home Assistant restarted while the broker ran: both
