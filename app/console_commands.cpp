@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/mqtt_setup.h"
+#include "app/outlet_command.h"
 #include "app/single_instance.h"
 #include "app/tray_menu.h"
 #include "app/ui_texts.h"
@@ -26,19 +28,17 @@ std::string RuleTime(int rule) {
 }
 
 Reply SwitchOutlets(Program& program, const Request& request) {
-  // Without a device nothing changes and nobody is shown a box: a script's desktop may be
-  // unattended. The text is the status bar's.
-  if (!program.device.HasControlHandle()) return {kExitNoDevice, Cp1251ToUtf8(ui::kDeviceUnplugged) + "\n"};
+  unsigned outlet_bits = 0;
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
-    if (!request.Names(outlet)) continue;
-    const int state = request.verb == Verb::kOn    ? 1
-                      : request.verb == Verb::kOff ? 0
-                                                   : (GetState(OutletCheckBox(outlet)) == 0 ? 1 : 0);
-    SetState(OutletCheckBox(outlet), state);
+    if (request.Names(outlet)) outlet_bits |= 1u << (outlet - 1);
   }
-  // As the tray menu does: one report for the whole command, then the menu's markers.
-  program.device.SendOutletReport();
-  RefreshTrayMenu(program);
+  const OutletSetCommand command = request.verb == Verb::kOn    ? OutletSetCommand::kOn
+                                   : request.verb == Verb::kOff ? OutletSetCommand::kOff
+                                                                : OutletSetCommand::kToggle;
+  // The text is the status bar's.
+  if (!CarryOutOutletCommand(program, outlet_bits, command)) {
+    return {kExitNoDevice, Cp1251ToUtf8(ui::kDeviceUnplugged) + "\n"};
+  }
   return {kExitDone, {}};
 }
 
@@ -65,6 +65,7 @@ ProgramStatus ReadProgramStatus(const Program& program) {
   for (const AlarmCondition condition : program.alarm_rules.StandingConditions()) {
     status.alarms.emplace_back(AlarmConditionName(condition));
   }
+  status.mqtt = ReadMqttLinkStatus(program);
   return status;
 }
 
@@ -92,6 +93,8 @@ Reply RunConsoleCommand(Program& program, const Request& request) {
       g_end_requested = true;
       PostMessageW(NativeWindowHandle(kMainWindow), WM_CLOSE, 0, 0);
       return {kExitDone, {}};
+    case Verb::kMqtt:
+      return RunMqttCommand(program, request);
   }
   return {kExitBadRequest, "unknown command\n"};
 }

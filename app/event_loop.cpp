@@ -1,5 +1,7 @@
 #include "app/event_loop.h"
 
+#include "app/mqtt_link.h"
+#include "app/mqtt_window.h"
 #include "app/single_instance.h"
 #include "app/thermometer_window.h"
 #include "app/tray_menu.h"
@@ -28,6 +30,7 @@ void OnTrayEvent(Program& program, int click) {
 
 void OnGadgetEvent(Program& program, int widget, int type) {
   if (program.history_view.OnGadgetEvent(widget, type)) return;
+  if (OnMqttGadgetEvent(program, widget)) return;
   if (widget >= OutletCheckBox(1) && widget <= OutletCheckBox(kOutletCount)) {
     program.device.SendOutletReport();
   } else if (widget >= kFirstScheduleWidget && widget <= kLastScheduleWidget) {
@@ -47,6 +50,10 @@ bool OnMenuEvent(Program& program, int item) {
   }
   if (item == kHistoryItem) {
     program.history_view.Show();
+    return true;
+  }
+  if (item == kMqttItem) {
+    ShowMqttWindow(program);
     return true;
   }
   if (item >= 1 && item <= kOutletCount) {
@@ -96,8 +103,11 @@ bool DispatchEvent(Program& program, const Event& event) {
         return true;
       }
       if (program.history_view.OnProgramEvent(event.kind, event.object)) return true;
+      if (OnMqttEvent(program, event.kind)) return true;
       // The history window's close box closes it alone.
       if (program.history_view.OnWindowEvent(event.kind, event.window)) return true;
+      // So does the MQTT window's.
+      if (OnMqttWindowEvent(event.kind, event.window)) return true;
       // Everything else, timer ticks and keystrokes included, brings the typed names into the
       // labels; a close request from the main or the Thermometer window then ends the loop.
       TakeNamesFromFields(program);

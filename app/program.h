@@ -11,6 +11,8 @@
 #include "automation/automation_hooks.h"
 #include "automation/settings_file.h"
 #include "device/device_link.h"
+#include "mqtt/mqtt_bridge.h"
+#include "mqtt/mqtt_settings.h"
 
 namespace qx {
 
@@ -31,6 +33,10 @@ struct Program {
   HistoryView history_view;
   AlarmSettings alarm_settings;
   AlarmRules alarm_rules;
+  // The [MQTT] group as read at start and changed since; the bridge exists only once MQTT has been
+  // switched on in this run.
+  MqttSettings mqtt_settings;
+  std::unique_ptr<MqttBridge> mqtt;
   // Set when the shutdown sequence has begun.
   bool shutting_down = false;
 

@@ -1,6 +1,7 @@
 #include "app/shutdown.h"
 
 #include "app/event_loop.h"
+#include "app/mqtt_link.h"
 #include "app/startup.h"
 #include "app/ui_texts.h"
 #include "app/widget_ids.h"
@@ -40,13 +41,14 @@ int ShutDownUntold(Program& program, bool report_quietly) {
   program.shutting_down = true;
   StopPresenceTimer();
   TakeNamesFromFields(program);
-  (void)SaveSettings(program.outlet_names, program.alarm_settings);  // untold, as above
+  (void)SaveSettings(program.outlet_names, program.alarm_settings, &program.mqtt_settings);  // untold, as above
   if (exit_report_pending && report_quietly) {
     SetExitStates();
     (void)program.device.SendOutletReportQuietly();
   } else if (exit_report_pending) {
     ApplyExitPolicy(program.device);
   }
+  StopMqtt(program);
   FinishHistory(program);
   ReleaseRuntime();
   return 0;
@@ -66,7 +68,10 @@ int ShutDownProgram(Program& program) {
   FinishHistory(program);
   // From the fields, not the menu's padded copies, so no "_" reaches the file.
   TakeNamesFromFields(program);
-  if (!SaveSettings(program.outlet_names, program.alarm_settings)) {
+  const bool saved = SaveSettings(program.outlet_names, program.alarm_settings, &program.mqtt_settings);
+  // After the save, which never waits on the network; before any box, which may wait for ever.
+  StopMqtt(program);
+  if (!saved) {
     // Every change of the run is lost, which the user must hear of. The rules would go on
     // switching outlets behind the box, after the exit report; they stop first.
     StopRuleTimers();

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "app/mqtt_link.h"
+#include "app/mqtt_window.h"
 #include "app/tray_menu.h"
 #include "app/widget_ids.h"
 #include "automation/alarms.h"
@@ -28,9 +30,12 @@ void CALLBACK OnPresenceTimer(HWND, UINT, UINT_PTR, DWORD) {
 void CALLBACK OnClockTimer(HWND, UINT, UINT_PTR, DWORD) {
   if (!g_timed_program) return;
   if (g_timed_program->history) g_timed_program->history->Tick(g_timed_program->device);
+  RefreshMqttStatus(*g_timed_program);
   if (g_rules_stopped) return;
   ApplyScheduleRules(g_timed_program->automation);
   ApplyAlarmRules(g_timed_program->automation, g_timed_program->alarm_settings, g_timed_program->alarm_rules);
+  // After the rules, so the broker hears what they switched and which alarms stand.
+  TickMqtt(*g_timed_program);
 }
 
 void CALLBACK OnThermostatTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -99,7 +104,8 @@ bool StartProgram(Program& program) {
   LoadFonts();
   // No widget exists yet: this first reading only fills the names and tables the widgets are
   // built from, and the alarm limits.
-  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table, &program.alarm_settings);
+  LoadSettings(program.outlet_names, program.schedule_table, program.thermostat_table, &program.alarm_settings,
+               &program.mqtt_settings);
   if (!BuildMainWindow(program.outlet_names)) return false;
   BuildPopupMenu();
   SetWindowHidden(kMainWindow, 1);
@@ -128,6 +134,8 @@ bool StartProgram(Program& program) {
   (void)AddProgramTrayIcon();
   RefreshTrayMenu(program);
   program.device.SendOutletReport();
+  // Its first state is the one after the start-up report.
+  StartMqtt(program);
   return true;
 }
 

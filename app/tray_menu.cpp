@@ -17,6 +17,7 @@ void BuildPopupMenu() {
   AddMenuSeparator();
   AddMenuItem(kThermometerItem, ui::kThermometerItem);
   AddMenuItem(kHistoryItem, ui::kHistoryItem);
+  AddMenuItem(kMqttItem, ui::kMqttItem);
   AddMenuSeparator();
   AddMenuItem(kLogonItem, ui::kLogonItem);
   AddMenuItem(kExitItem, ui::kExitItem);

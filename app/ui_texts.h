@@ -78,4 +78,28 @@ inline constexpr char kLogonNotChanged[] =
     "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xE8\xE7\xEC\xE5\xED\xE8\xF2\xFC "
     "\xE7\xE0\xEF\xF3\xF1\xEA \xEF\xF0\xE8 \xE2\xF5\xEE\xE4\xE5 \xE2 Windows:";
 
+// The MQTT window: menu item "Home Assistant (MQTT)", title "Связь с Home Assistant (MQTT)"; its
+// check box is "Включить" (kSwitchOn); the labels "Сервер", "Порт", "Пользователь", "Пароль",
+// "Префикс обнаружения", "Имя узла"; the button "Применить"; the sentence "Соединение не
+// шифруется: используйте сервер в своей домашней сети."; a refused field: "Неверное значение в
+// поле «", the field's label, "»". `mqtt` says of the password "задан" or "не задан".
+inline constexpr char kMqttItem[] = "Home Assistant (MQTT)";
+inline constexpr char kMqttTitle[] = "\xD1\xE2\xFF\xE7\xFC \xF1 Home Assistant (MQTT)";
+inline constexpr char kMqttServer[] = "\xD1\xE5\xF0\xE2\xE5\xF0";
+inline constexpr char kMqttPort[] = "\xCF\xEE\xF0\xF2";
+inline constexpr char kMqttUser[] = "\xCF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFC";
+inline constexpr char kMqttPassword[] = "\xCF\xE0\xF0\xEE\xEB\xFC";
+inline constexpr char kMqttPrefix[] = "\xCF\xF0\xE5\xF4\xE8\xEA\xF1 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED\xE8\xFF";
+inline constexpr char kMqttNode[] = "\xC8\xEC\xFF \xF3\xE7\xEB\xE0";
+inline constexpr char kMqttApply[] = "\xCF\xF0\xE8\xEC\xE5\xED\xE8\xF2\xFC";
+inline constexpr char kMqttUnencrypted[] =
+    "\xD1\xEE\xE5\xE4\xE8\xED\xE5\xED\xE8\xE5 \xED\xE5 \xF8\xE8\xF4\xF0\xF3\xE5\xF2\xF1\xFF: "
+    "\xE8\xF1\xEF\xEE\xEB\xFC\xE7\xF3\xE9\xF2\xE5 \xF1\xE5\xF0\xE2\xE5\xF0 \xE2 \xF1\xE2\xEE\xE5\xE9 "
+    "\xE4\xEE\xEC\xE0\xF8\xED\xE5\xE9 \xF1\xE5\xF2\xE8.";
+inline constexpr char kMqttBadField[] =
+    "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE7\xED\xE0\xF7\xE5\xED\xE8\xE5 \xE2 \xEF\xEE\xEB\xE5 \xAB";
+inline constexpr char kMqttBadFieldEnd[] = "\xBB";
+inline constexpr char kPasswordSet[] = "\xE7\xE0\xE4\xE0\xED";
+inline constexpr char kPasswordNotSet[] = "\xED\xE5 \xE7\xE0\xE4\xE0\xED";
+
 }  // namespace qx::ui

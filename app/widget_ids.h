@@ -9,6 +9,7 @@ namespace qx {
 inline constexpr int kMainWindow = 0;
 inline constexpr int kThermometerWindow = 1;
 inline constexpr int kHistoryWindow = 2;
+inline constexpr int kMqttWindow = 3;
 
 inline constexpr int kLargeFont = 1;  // "Arial" 18 points bold
 inline constexpr int kHugeFont = 2;   // "Arial" 22 points bold
@@ -25,5 +26,6 @@ inline constexpr int kThermometerItem = 5;
 inline constexpr int kExitItem = 6;
 inline constexpr int kHistoryItem = 7;
 inline constexpr int kLogonItem = 8;  // start at log-on, ticked or not
+inline constexpr int kMqttItem = 9;
 
 }  // namespace qx

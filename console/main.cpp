@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ constexpr char kUsage[] =
     "  temperature      the temperature as a bare number, e.g. 23.5\n"
     "  show             open the main window\n"
     "  quit             end Quellarotix as at the end of a Windows session (no box is shown)\n"
+    "  mqtt             the link to an MQTT broker (Home Assistant): settings and state\n"
+    "  mqtt connect HOST[:PORT] [--user NAME] [--password-stdin] [--prefix P] [--node N]\n"
+    "                   switch the link on; omitted options keep their stored values, but a new\n"
+    "                   server or user without --password-stdin clears the stored password.\n"
+    "                   --password-stdin reads the password as one line from standard input\n"
+    "  mqtt off         switch the link off\n"
     "  --help, --version\n"
     "Without a command, Quellarotix starts (or its window is shown, if it runs already).\n"
     "\n"
@@ -44,8 +51,9 @@ constexpr char kUsage[] =
     "\n"
     "Exit codes:\n"
     "  0  done\n"
-    "  2  the request is wrong (unknown command, an outlet number outside 1-4)\n"
-    "  3  Quellarotix is not running\n"
+    "  1  an mqtt command's change holds, but the settings file could not be written\n"
+    "  2  the request is wrong (unknown command, an outlet number outside 1-4, a bad mqtt option)\n"
+    "  3  Quellarotix is not running, or is ending\n"
     "  4  no SwitchUnit connected (for temperature: no current reading)\n"
     "  5  no answer within 5 s\n";
 
@@ -78,6 +86,60 @@ std::string Utf8(const wchar_t* wide) {
   std::string text(static_cast<std::size_t>(length - 1), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
   return text;
+}
+
+// The longest password taken: its word, two hex digits a byte, must fit the request line.
+constexpr std::size_t kMaxPasswordBytes = 1024;
+
+// One line of `text` without its line break.
+template <typename Text>
+Text FirstLine(Text text) {
+  const std::size_t end = text.find('\n');
+  if (end != Text::npos) text.resize(end);
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return text;
+}
+
+// The password for `mqtt connect --password-stdin`: one line of standard input, UTF-8; on a
+// console it is asked for on standard error and typed without echo. An empty line is no password.
+std::optional<std::string> ReadPassword(std::string& error) {
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) {
+    error = "--password-stdin needs the password on standard input\n";
+    return std::nullopt;
+  }
+  std::string password;
+  DWORD mode = 0;
+  if (GetConsoleMode(in, &mode)) {
+    Write(STD_ERROR_HANDLE, "Password: ");
+    SetConsoleMode(in, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    std::wstring line;
+    wchar_t buffer[256];
+    DWORD read = 0;
+    while (line.find(L'\n') == std::wstring::npos && ReadConsoleW(in, buffer, 256, &read, nullptr) && read > 0) {
+      line.append(buffer, read);
+    }
+    SetConsoleMode(in, mode);
+    Write(STD_ERROR_HANDLE, "\n");
+    password = Utf8(FirstLine(std::move(line)).c_str());
+  } else {
+    char buffer[512];
+    DWORD read = 0;
+    while (password.find('\n') == std::string::npos && password.size() <= 2 * kMaxPasswordBytes &&
+           ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+      password.append(buffer, read);
+    }
+    password = FirstLine(std::move(password));
+    if (!IsValidUtf8(password)) {
+      error = "the password on standard input is not UTF-8\n";
+      return std::nullopt;
+    }
+  }
+  if (password.size() > kMaxPasswordBytes) {
+    error = "the password is longer than 1024 bytes\n";
+    return std::nullopt;
+  }
+  return password;
 }
 
 // Lets the program bring a window to the front. user32 is loaded for that alone, and only by the
@@ -170,7 +232,14 @@ int Run(const std::vector<std::string>& words) {
   }
   const ParsedRequest parsed = ParseCommand(views);
   if (!parsed.request) return Fail(kExitBadRequest, parsed.error + "\n");
+  std::optional<std::string> password;
+  if (parsed.request->verb == Verb::kMqtt && parsed.request->mqtt.connect.password_stdin) {
+    std::string error;
+    password = ReadPassword(error);
+    if (!password) return Fail(kExitBadRequest, error);
+  }
 
+  // Only from here: a person typing the password has all the time they need.
   const ULONGLONG deadline = GetTickCount64() + kAnswerWaitMs;
   UniqueHandle pipe;
   DWORD server = 0;
@@ -178,7 +247,7 @@ int Run(const std::vector<std::string>& words) {
   // A `show` brings the program's window to the front.
   if (parsed.request->verb == Verb::kShow) AllowToTheFront(server);
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  std::string line = RequestLine(words);
+  std::string line = RequestLine(words, password);
   DWORD done = 0;
   if (!event || !PipeTransfer(pipe.get(), event.get(), nullptr, true, line.data(), static_cast<DWORD>(line.size()),
                               done, deadline)) {

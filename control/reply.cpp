@@ -40,10 +40,6 @@ const char* Bool(bool value) {
   return value ? "true" : "false";
 }
 
-std::string TimeOrNull(const std::string& time) {
-  return time.empty() ? "null" : JsonString(time);
-}
-
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
@@ -143,6 +139,7 @@ std::string StatusText(const ProgramStatus& status) {
     text.append(DecimalText(static_cast<std::int64_t>(k + 1))).append(". ").append(outlet.name).append("  ");
     text.append(outlet.on ? kOnWord : kOffWord).append("\n");
   }
+  if (status.mqtt.enabled) text.append("MQTT: ").append(ConnectionStatusText(status.mqtt.connection)).append("\n");
   if (!status.alarms.empty()) {
     text.append(kAlarmsWord);
     for (std::size_t k = 0; k < status.alarms.size(); ++k) text.append(k == 0 ? "" : ", ").append(status.alarms[k]);
@@ -159,6 +156,11 @@ void Member(std::string& json, const char* key, std::string_view value) {
   json.append("\"").append(key).append("\":").append(value);
 }
 
+// A Windows-1251 text (a rule's time, the broker's address) as a JSON string; null when empty.
+std::string TextOrNull(std::string_view cp1251) {
+  return cp1251.empty() ? "null" : JsonString(Cp1251ToUtf8(cp1251));
+}
+
 }  // namespace
 
 std::string StatusJson(const ProgramStatus& status) {
@@ -170,6 +172,14 @@ std::string StatusJson(const ProgramStatus& status) {
   std::string alarms = "[";
   for (const std::string& name : status.alarms) alarms.append(alarms.size() > 1 ? "," : "").append(JsonString(name));
   Member(json, "alarms", alarms + "]");
+  Member(json, "mqtt", "{");
+  Member(json, "enabled", Bool(status.mqtt.enabled));
+  Member(json, "connected", Bool(status.mqtt.connection.state == ConnectionStatus::State::kConnected));
+  Member(json, "server", TextOrNull(status.mqtt.server));
+  Member(json, "node", TextOrNull(status.mqtt.node));
+  const std::optional<std::string> error = ConnectionErrorWord(status.mqtt.connection.error);
+  Member(json, "error", error ? JsonString(*error) : "null");
+  json += '}';
   Member(json, "outlets", "[");
   for (std::size_t k = 0; k < status.outlets.size(); ++k) {
     const OutletStatus& outlet = status.outlets[k];
@@ -180,8 +190,8 @@ std::string StatusJson(const ProgramStatus& status) {
     Member(json, "on_at_start", Bool(outlet.on_at_start));
     Member(json, "on_at_exit", Bool(outlet.on_at_exit));
     Member(json, "schedule", "{");
-    Member(json, "on", TimeOrNull(outlet.schedule_on));
-    Member(json, "off", TimeOrNull(outlet.schedule_off));
+    Member(json, "on", TextOrNull(outlet.schedule_on));
+    Member(json, "off", TextOrNull(outlet.schedule_off));
     json += '}';
     const auto [low, high] = std::minmax(outlet.band[0], outlet.band[1]);
     Member(json, "thermostat", "{");

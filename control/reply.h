@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/widget_numbers.h"
+#include "mqtt/connection_status.h"
 
 namespace qx {
 
@@ -31,6 +32,14 @@ struct OutletStatus {
   std::array<int, 2> band{};
 };
 
+// The MQTT link as `status` and `mqtt` show it. Texts are Windows-1251.
+struct MqttLinkStatus {
+  bool enabled = false;
+  std::string server;  // "host:port", empty while none is set
+  std::string node;
+  ConnectionStatus connection;
+};
+
 struct ProgramStatus {
   bool device = false;
   std::string device_text;       // the status bar's connection field
@@ -40,6 +49,7 @@ struct ProgramStatus {
   // The alarm conditions standing now, by their names ("below", "above", "sensor_silent",
   // "device_gone"), in that order.
   std::vector<std::string> alarms;
+  MqttLinkStatus mqtt;
 };
 
 struct Reply {
@@ -59,7 +69,8 @@ struct Reply {
 [[nodiscard]] std::optional<std::string> ShownTemperatureNumber(std::string_view shown);
 
 // `status`: the device text and the temperature, then "n. name  вкл" or "... выкл" per outlet,
-// then, while any alarm stands, "Предупреждения: below, sensor_silent".
+// then, with MQTT on, "MQTT: " and the link's status line, then, while any alarm stands,
+// "Предупреждения: below, sensor_silent".
 [[nodiscard]] std::string StatusText(const ProgramStatus& status);
 // `status --json`: one object, one line, UTF-8.
 [[nodiscard]] std::string StatusJson(const ProgramStatus& status);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "model/widget_numbers.h"
+#include "mqtt/password_word.h"
 
 namespace qx {
 namespace {
@@ -27,7 +28,7 @@ std::optional<Verb> VerbNamed(std::string_view word) {
   static constexpr Entry kVerbs[] = {{"status", Verb::kStatus}, {"temperature", Verb::kTemperature},
                                      {"on", Verb::kOn},         {"off", Verb::kOff},
                                      {"toggle", Verb::kToggle}, {"show", Verb::kShow},
-                                     {"quit", Verb::kQuit}};
+                                     {"quit", Verb::kQuit},     {"mqtt", Verb::kMqtt}};
   for (const Entry& entry : kVerbs) {
     if (SameWord(word, entry.name)) return entry.verb;
   }
@@ -133,6 +134,12 @@ ParsedRequest ParseCommand(std::span<const std::string_view> words) {
         request.outlets |= 1u << (outlet - 1);
       }
       return {request, {}};
+    case Verb::kMqtt: {
+      ParsedMqttCommand mqtt = ParseMqttCommand(arguments);
+      if (!mqtt.command) return Failure(std::move(mqtt.error));
+      request.mqtt = std::move(*mqtt.command);
+      return {request, {}};
+    }
     default:
       if (!arguments.empty()) return Failure(Quoted(words[0]) + " takes no arguments");
       return {request, {}};
@@ -148,14 +155,35 @@ ParsedRequest ParseRequestLine(std::string_view line) {
     // Line breaks inside, NUL and the other controls have no place in a command.
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return Failure("request holds control characters");
   }
-  const std::vector<std::string_view> words = SplitWords(line);
+  std::vector<std::string_view> words = SplitWords(line);
   if (words.empty() || words[0] != kProtocolWord) return Failure("unsupported protocol version");
-  return ParseCommand(std::span(words).subspan(1));
+  // The password word is taken out before the command is read, so that no refusal of the
+  // command can quote it. A value never starts with "--", so this word is always the option.
+  std::optional<std::string> password;
+  if (words.size() > 2 && SameWord(words[1], "mqtt") && SameWord(words[2], "connect")) {
+    for (std::size_t i = 3; i < words.size(); ++i) {
+      if (!SameWord(words[i], "--password-stdin")) continue;
+      if (i + 1 < words.size()) password = DecodePasswordWord(words[i + 1]);
+      if (!password) return Failure("the password did not arrive whole");
+      words.erase(words.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      break;
+    }
+  }
+  ParsedRequest parsed = ParseCommand(std::span(words).subspan(1));
+  if (parsed.request && password) parsed.request->password = std::move(*password);
+  return parsed;
 }
 
-std::string RequestLine(std::span<const std::string> words) {
+std::string RequestLine(std::span<const std::string> words, std::optional<std::string_view> password) {
   std::string line = kProtocolWord;
-  for (const std::string& word : words) line.append(" ").append(word);
+  bool placed = false;
+  for (const std::string& word : words) {
+    line.append(" ").append(word);
+    if (password && !placed && SameWord(word, "--password-stdin")) {
+      line.append(" ").append(EncodePasswordWord(*password));
+      placed = true;
+    }
+  }
   return line + "\n";
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mqtt/connect_arguments.h"
+
 namespace qx {
 
 // The version word every request line starts with. A later, incompatible line format gets a new
@@ -20,18 +22,24 @@ inline constexpr std::size_t kMaxRequestBytes = 4096;
 
 // The companion's exit codes, which the reply carries as its status.
 inline constexpr int kExitDone = 0;
+// A setting was changed but the settings file could not be written.
+inline constexpr int kExitNotSaved = 1;
 inline constexpr int kExitBadRequest = 2;
 inline constexpr int kExitNotRunning = 3;
 inline constexpr int kExitNoDevice = 4;
 inline constexpr int kExitNoAnswer = 5;
 
-enum class Verb { kStatus, kTemperature, kOn, kOff, kToggle, kShow, kQuit };
+enum class Verb { kStatus, kTemperature, kOn, kOff, kToggle, kShow, kQuit, kMqtt };
 
 struct Request {
   Verb verb = Verb::kStatus;
   bool json = false;  // status --json
   // Outlet n is bit n - 1; a number given twice counts once.
   unsigned outlets = 0;
+  MqttCommand mqtt;  // for kMqtt
+  // For `mqtt connect ... --password-stdin`: the password (UTF-8), which the line carries as the
+  // password word right after that option. Empty: none.
+  std::string password;
 
   bool operator==(const Request&) const = default;
   [[nodiscard]] bool Names(int outlet) const { return (outlets >> (outlet - 1)) & 1u; }
@@ -48,11 +56,14 @@ struct ParsedRequest {
 [[nodiscard]] ParsedRequest ParseCommand(std::span<const std::string_view> words);
 
 // A line as it came from the pipe, with or without its line feed: the version word, then a
-// command. Rejects lines over kMaxRequestBytes and bytes that are not UTF-8.
+// command. Rejects lines over kMaxRequestBytes and bytes that are not UTF-8. After
+// "--password-stdin" comes the password word, which no error message ever quotes.
 [[nodiscard]] ParsedRequest ParseRequestLine(std::string_view line);
 
-// The line, line feed included, that asks for the command in `words`.
-[[nodiscard]] std::string RequestLine(std::span<const std::string> words);
+// The line, line feed included, that asks for the command in `words`; with `password`, its
+// password word follows the "--password-stdin" among them.
+[[nodiscard]] std::string RequestLine(std::span<const std::string> words,
+                                      std::optional<std::string_view> password = std::nullopt);
 
 // Whether `text` is well-formed UTF-8: no stray continuation bytes, no overlong forms, no
 // surrogates, nothing above U+10FFFF.

@@ -125,6 +125,25 @@ inline constexpr int kAboveAlarmBox = 119;
 inline constexpr int kAboveAlarmField = 120;
 inline constexpr int kAboveAlarmUnit = 121;
 
+// The MQTT window: the switch, a label and a field per setting, the button, the status line and
+// the sentence about encryption.
+inline constexpr int kMqttEnableBox = 130;
+inline constexpr int kMqttServerLabel = 131;
+inline constexpr int kMqttServerField = 132;
+inline constexpr int kMqttPortLabel = 133;
+inline constexpr int kMqttPortField = 134;
+inline constexpr int kMqttUserLabel = 135;
+inline constexpr int kMqttUserField = 136;
+inline constexpr int kMqttPasswordLabel = 137;
+inline constexpr int kMqttPasswordField = 138;
+inline constexpr int kMqttPrefixLabel = 139;
+inline constexpr int kMqttPrefixField = 140;
+inline constexpr int kMqttNodeLabel = 141;
+inline constexpr int kMqttNodeField = 142;
+inline constexpr int kMqttApplyButton = 143;
+inline constexpr int kMqttStatusText = 144;
+inline constexpr int kMqttNoticeText = 145;
+
 // Where a schedule widget's and a band widget's stored value sit in their tables (the settings
 // file's ScheduleTable and ThermostatTable): the first box or field has slot 1, slot 0 is never used.
 constexpr std::size_t ScheduleSlot(int widget) {

@@ -501,6 +501,7 @@ int NewStringField(int number, int x, int y, int width, int height, const std::s
   DWORD style = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
   if (options & kFieldCentred) style |= ES_CENTER;
   if (options & kFieldReadOnly) style |= ES_READONLY;
+  if (options & kFieldPassword) style |= ES_PASSWORD;
   const DWORD ex_style = (options & kFieldNoBorder) ? 0 : WS_EX_CLIENTEDGE;
   return NewSimpleWidget(number, WidgetKind::kStringField, L"Edit", text, style, ex_style, x, y, width, height);
 }
@@ -724,6 +725,33 @@ std::string GetText(int widget) {
     default:
       return NarrowText(FollowsText(w->kind) ? w->shown : ControlText(control));
   }
+}
+
+std::string GetTextUtf8(int widget) {
+  WidgetRecord* w = FindWidget(widget);
+  if (!w) return {};
+  const std::wstring text = ControlText(w->control.get());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+int TextWidth(int widget) {
+  WidgetRecord* w = FindWidget(widget);
+  if (!w) return 0;
+  const HWND control = w->control.get();
+  const std::wstring text = ControlText(control);
+  const HDC dc = GetDC(control);
+  if (!dc) return 0;
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  const int dpi = DpiOfWidget(*w);
+  return (size.cx * 96 + dpi - 1) / dpi;
 }
 
 // A text that the place shows already is not set again: that would only repaint the control.

@@ -23,6 +23,7 @@ inline constexpr int kTextInertBit = 0x800;
 inline constexpr int kFieldCentred = 0x1;
 inline constexpr int kFieldReadOnly = 0x800;
 inline constexpr int kFieldNoBorder = 0x20000;
+inline constexpr int kFieldPassword = 0x20;  // shows dots in place of what is typed
 inline constexpr int kCheckBoxThreeState = 5;
 inline constexpr int kComboEditable = 0x2;
 inline constexpr int kSpinReadOnly = 0x1;
@@ -120,6 +121,12 @@ void SetState(int widget, int value);
 // Panel: the selected page's label; ComboBox: the selected entry; SpinField: the text box;
 // others: the control's text.
 [[nodiscard]] std::string GetText(int widget);
+// The control's own text as UTF-8: for a password, which may hold any character, and for a text
+// that must be refused rather than have a character Windows-1251 lacks turned into "?".
+[[nodiscard]] std::string GetTextUtf8(int widget);
+// How wide the widget's text is in its font, in pixels at 96 DPI, rounded up: the room a label
+// needs at any DPI. 0 for a number that names no widget.
+[[nodiscard]] int TextWidth(int widget);
 // Also callable from a worker thread for Text and StringField widgets (the change is made on the
 // user-interface thread while the caller waits; see worker_text.cpp).
 void SetText(int widget, const std::string& text);

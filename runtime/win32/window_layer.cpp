@@ -498,6 +498,14 @@ bool WindowClientSize(int window, int& width, int& height) {
   return true;
 }
 
+void ResizeWindowClient(int window, int width, int height) {
+  WindowRecord* w = FindWindowByRef(window);
+  if (!w || width <= 0 || height <= 0) return;
+  w->client.width = width;
+  w->client.height = height;
+  RelayoutWindow(*w, w->dpi, nullptr);
+}
+
 HWND__* NativeWindowHandle(int window) {
   WindowRecord* w = FindWindowByRef(window);
   return w ? w->hwnd.get() : nullptr;

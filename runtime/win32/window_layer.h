@@ -101,6 +101,9 @@ void FreeWindow(int window);
 // The client area's size in pixels at 96 DPI, as the program gave it or the user dragged it;
 // false (and nothing written) if there is no such window.
 bool WindowClientSize(int window, int& width, int& height);
+// Gives the window a client area of width x height (pixels at 96 DPI) where it stands: for a
+// window whose size follows from its widgets' measured texts.
+void ResizeWindowClient(int window, int width, int height);
 // The window's native handle (for SetTimer/KillTimer and the calls below that take one); nullptr
 // if there is no such window.
 [[nodiscard]] HWND__* NativeWindowHandle(int window);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "qx_version.h"
 #include "tests/e2e/program_fixture.h"
 #include "tests/support/json_reader.h"
+#include "tests/support/mqtt_broker.h"
 #include "tests/support/settings_groups.h"
 
 namespace {
@@ -115,9 +117,18 @@ class ConsoleTest : public qx::test::ProgramFixture {
   // Runs the companion with `arguments`, its output redirected to files (so it writes UTF-8, and a
   // program it starts cannot hold the test up by holding the output open); from the program's
   // folder, or from another one where it was copied alone.
-  Outcome Companion(const std::wstring& arguments, const fs::path& companion_folder = {}) {
+  // With `input`, that is its standard input (a file), as a script's pipe would give it.
+  Outcome Companion(const std::wstring& arguments, const fs::path& companion_folder = {},
+                    const std::optional<std::string>& input = std::nullopt) {
     const fs::path& from = companion_folder.empty() ? folder_ : companion_folder;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE in = nullptr;
+    if (input) {
+      const fs::path in_file = fs::current_path() / "companion.in";
+      qx::test::Put(in_file, *input);
+      in = CreateFileW(in_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING, 0,
+                       nullptr);
+    }
     const fs::path out_file = fs::current_path() / "companion.out";
     const fs::path err_file = fs::current_path() / "companion.err";
     auto create = [&](const fs::path& name) {
@@ -129,6 +140,7 @@ class ConsoleTest : public qx::test::ProgramFixture {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
     std::wstring command = L"\"" + (from / "Quellarotix.com").wstring() + L"\" " + arguments;
@@ -139,6 +151,7 @@ class ConsoleTest : public qx::test::ProgramFixture {
                                    from.c_str(), &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
+    if (in) CloseHandle(in);
     EXPECT_TRUE(ok);
     if (!ok) return outcome;
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -589,6 +602,106 @@ TEST_F(ConsoleTest, NoAnswerIsToldWithinFiveSecondsOfConnecting) {
     CloseHandle(process_.hThread);
     process_ = {};
   }
+}
+
+// MQTT from a script: `mqtt connect` with the password on standard input switches the link on
+// against the test's broker and saves the settings at once, the password only as its blob; the
+// status and the JSON say how the link stands; a wrong password is told there and in no box.
+TEST_F(ConsoleTest, MqttConnectSavesAtOnceAndTheStatusFollowsTheLink) {
+  qx::test::MqttBroker broker;
+  ASSERT_TRUE(qx::test::ReadMqttBroker(broker)) << "the test needs the broker fixture";
+  StartProgram();
+  const fs::path settings = folder_ / "Quellarotix.ini";
+  const std::wstring server = L"127.0.0.1:" + std::to_wstring(broker.port);
+  const std::string server_utf8 = "127.0.0.1:" + std::to_string(broker.port);
+  const std::wstring connect = L"mqtt connect " + server + L" --user " +
+                               std::wstring(broker.user.begin(), broker.user.end()) + L" --password-stdin";
+
+  const Outcome on = Companion(connect, {}, broker.password + "\r\n");
+  ASSERT_EQ(on.code, 0u) << on.err;
+  // Saved before the answer came: the group with the blob, never the password.
+  const std::string saved = qx::test::Slurp(settings);
+  EXPECT_NE(saved.find("[MQTT]"), std::string::npos) << saved;
+  EXPECT_NE(saved.find(server_utf8.substr(0, 9)), std::string::npos) << saved;
+  EXPECT_EQ(saved.find(broker.password), std::string::npos) << "the password is in the file in clear";
+  EXPECT_NE(saved.find("\r\n\xCF\xE0\xF0\xEE\xEB\xFC = "), std::string::npos) << "no password key: " << saved;
+
+  std::optional<JsonValue> json;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        json = JsonReader::Read(Companion(L"status --json").out);
+        return json && (*json)["mqtt"]["connected"].boolean;
+      },
+      10000));
+  const JsonValue& link = (*json)["mqtt"];
+  EXPECT_TRUE(link["enabled"].boolean);
+  EXPECT_EQ(link["server"].text, server_utf8);
+  EXPECT_FALSE(link["node"].text.empty());
+  EXPECT_EQ(link["error"].kind, JsonValue::Kind::kNull);
+  // "MQTT: Подключено к 127.0.0.1:PORT", before the alarms' line (none stands here).
+  const Outcome status = Companion(L"status");
+  EXPECT_NE(status.out.find("\nMQTT: \xD0\x9F\xD0\xBE\xD0\xB4\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD\xD0\xBE "
+                            "\xD0\xBA " +
+                            server_utf8 + "\n"),
+            std::string::npos)
+      << status.out;
+  // `mqtt`: "Пароль: задан", and the password nowhere.
+  const Outcome shown = Companion(L"mqtt");
+  ASSERT_EQ(shown.code, 0u) << shown.err;
+  EXPECT_NE(
+      shown.out.find("\xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C: \xD0\xB7\xD0\xB0\xD0\xB4\xD0\xB0\xD0\xBD\n"),
+      std::string::npos)
+      << shown.out;
+  EXPECT_EQ(shown.out.find(broker.password), std::string::npos);
+
+  // A wrong password: said in the status ("неверный пользователь или пароль"), no box.
+  ASSERT_EQ(Companion(connect, {}, "wrong-" + broker.password + "\n").code, 0u);
+  const std::string wrong = "\xD0\xBD\xD0\xB5\xD0\xB2\xD0\xB5\xD1\x80\xD0\xBD\xD1\x8B\xD0\xB9 ";
+  ASSERT_TRUE(WaitFor([&] { return Companion(L"status").out.find(wrong) != std::string::npos; }, 10000))
+      << Companion(L"status").out;
+  json = JsonReader::Read(Companion(L"status --json").out);
+  ASSERT_TRUE(json);
+  EXPECT_EQ((*json)["mqtt"]["error"].text, "auth");
+  EXPECT_EQ(OpenBoxes(), 0);
+
+  // Off: "Выключено", the line gone from `status`, the file saved again.
+  const Outcome off = Companion(L"mqtt off");
+  ASSERT_EQ(off.code, 0u) << off.err;
+  EXPECT_NE(
+      Companion(L"mqtt").out.find("MQTT: \xD0\x92\xD1\x8B\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87\xD0\xB5\xD0\xBD\xD0\xBE\n"),
+      std::string::npos);
+  EXPECT_EQ(Companion(L"status").out.find("MQTT"), std::string::npos);
+  json = JsonReader::Read(Companion(L"status --json").out);
+  ASSERT_TRUE(json);
+  EXPECT_FALSE((*json)["mqtt"]["enabled"].boolean);
+  EXPECT_EQ(qx::test::Slurp(settings).find("[MQTT]\r\n\xC2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1"), std::string::npos)
+      << "still switched on in the file";
+}
+
+// Refused arguments change nothing: exit 2 with the reason, the settings file untouched; and with
+// MQTT never switched on, `status` has no MQTT line and the file none of it at exit.
+TEST_F(ConsoleTest, BadMqttArgumentsChangeNothing) {
+  StartProgram();
+  const fs::path settings = folder_ / "Quellarotix.ini";
+  const std::string before = qx::test::Slurp(settings);
+  // Once the temperature is shown, the status holds still for the comparison at the end.
+  ASSERT_TRUE(WaitFor([&] { return WindowText(Control(9)) == L"23.5 \u00B0C"; }, 10000));
+  const std::string status_before = Companion(L"status").out;
+  EXPECT_EQ(status_before.find("MQTT"), std::string::npos) << status_before;
+  for (const wchar_t* command :
+       {L"mqtt connect", L"mqtt connect :1883", L"mqtt connect h:0", L"mqtt connect h:01883", L"mqtt connect fe80::1",
+        L"mqtt connect h --prefix a/+", L"mqtt connect h --prefix /a", L"mqtt connect h --node pc.home",
+        L"mqtt connect h --user", L"mqtt connect h --user a --user b", L"mqtt connect h --secret x", L"mqtt off now"}) {
+    SCOPED_TRACE(testing::Message() << std::string(command, command + wcslen(command)));
+    const Outcome outcome = Companion(command, {}, "secret\n");
+    EXPECT_EQ(outcome.code, 2u);
+    EXPECT_FALSE(outcome.err.empty());
+    EXPECT_EQ(qx::test::Slurp(settings), before);
+  }
+  EXPECT_EQ(Companion(L"status").out, status_before);
+  ASSERT_EQ(Companion(L"quit").code, 0u);
+  EXPECT_EQ(ExitCode(10000), 0u);
+  EXPECT_EQ(qx::test::Slurp(settings).find("MQTT"), std::string::npos);
 }
 
 }  // namespace

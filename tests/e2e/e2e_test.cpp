@@ -3,8 +3,6 @@
 // SwitchUnit received and the settings file it left checked from outside.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,47 +37,10 @@ using qx::test::kThermostatGroup;
 using qx::test::MsSince;
 using qx::test::Slurp;
 using qx::test::ThisProgramFolder;
+using qx::test::TrayIconShown;
 using qx::test::WaitFor;
 
 fs::path BuiltProgram() { return qx::test::BuiltProgramAt(QX_PROGRAM_PATH); }
-
-bool TrayIconShown(HWND window) {
-  NOTIFYICONDATAW probe{};
-  probe.cbSize = sizeof(probe);
-  probe.hWnd = window;
-  probe.uID = 1;
-  return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-void SendMouse(int x, int y, DWORD down, DWORD up) {
-  const double sx = 65535.0 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-  const double sy = 65535.0 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-  INPUT input[3] = {};
-  for (INPUT& i : input) {
-    i.type = INPUT_MOUSE;
-    i.mi.dx = static_cast<LONG>(x * sx);
-    i.mi.dy = static_cast<LONG>(y * sy);
-    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
-  }
-  input[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
-  input[1].mi.dwFlags |= down;
-  input[2].mi.dwFlags |= up;
-  SendInput(3, input, sizeof(INPUT));
-}
-
-void PressKey(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = input[1].ki.wVk = key;
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
-  Sleep(30);
-}
-
-// Whether the program's popup menu is open.
-bool MenuOpen(DWORD pid) {
-  return !qx::test::VisibleWindowsOf(pid, L"#32768").empty();
-}
 
 class EndToEndTest : public qx::test::ProgramFixture {
  protected:
@@ -111,22 +72,6 @@ class EndToEndTest : public qx::test::ProgramFixture {
     window_ms_ = MsSince(started);
     EXPECT_TRUE(WaitFor([&] { return main_ && TrayIconShown(main_); }, 15000));
     return MsSince(started);
-  }
-
-  // Right-clicks the program's icon in the tray, then works its menu with the keyboard: `key`
-  // (Down from the top, Up from the bottom) `presses` times (the separators are skipped) and Enter.
-  void ChooseFromTrayMenu(int presses, WORD key = VK_DOWN) {
-    // Two presses within the double-click time would be a double click, which opens no menu.
-    Sleep(GetDoubleClickTime() + 100);
-    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
-    ASSERT_NE(tray, nullptr) << "no tray window to click";
-    POINT icon{GetSystemMetrics(SM_CXSMICON) / 2 + 2, GetSystemMetrics(SM_CYSMICON) / 2 + 2};
-    ClientToScreen(tray, &icon);
-    SendMouse(icon.x, icon.y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    ASSERT_TRUE(WaitFor([&] { return MenuOpen(process_.dwProcessId); }, 5000)) << "menu did not open";
-    for (int i = 0; i < presses; ++i) PressKey(key);
-    PressKey(VK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return !MenuOpen(process_.dwProcessId); }, 5000));
   }
 
   // Presses a button of the main window as a click would leave it (the thermostat's enable

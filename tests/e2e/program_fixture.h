@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,6 +49,44 @@ inline std::vector<HWND> VisibleWindowsOf(DWORD pid, const wchar_t* window_class
     if (owner == pid && IsWindowVisible(window)) found.push_back(window);
   }
   return found;
+}
+
+inline bool TrayIconShown(HWND window) {
+  NOTIFYICONDATAW probe{};
+  probe.cbSize = sizeof(probe);
+  probe.hWnd = window;
+  probe.uID = 1;
+  return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+inline void SendMouse(int x, int y, DWORD down, DWORD up) {
+  const double sx = 65535.0 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+  const double sy = 65535.0 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+  INPUT input[3] = {};
+  for (INPUT& i : input) {
+    i.type = INPUT_MOUSE;
+    i.mi.dx = static_cast<LONG>(x * sx);
+    i.mi.dy = static_cast<LONG>(y * sy);
+    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+  }
+  input[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+  input[1].mi.dwFlags |= down;
+  input[2].mi.dwFlags |= up;
+  SendInput(3, input, sizeof(INPUT));
+}
+
+inline void PressKey(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+  Sleep(30);
+}
+
+// Whether the program's popup menu is open.
+inline bool MenuOpen(DWORD pid) {
+  return !VisibleWindowsOf(pid, L"#32768").empty();
 }
 
 class ProgramFixture : public ::testing::Test {
@@ -95,6 +135,22 @@ class ProgramFixture : public ::testing::Test {
     DWORD code = 0xDEAD;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
+  }
+
+  // Right-clicks the program's icon in the tray, then works its menu with the keyboard: `key`
+  // (Down from the top, Up from the bottom) `presses` times (the separators are skipped) and Enter.
+  void ChooseFromTrayMenu(int presses, WORD key = VK_DOWN) {
+    // Two presses within the double-click time would be a double click, which opens no menu.
+    Sleep(GetDoubleClickTime() + 100);
+    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+    ASSERT_NE(tray, nullptr) << "no tray window to click";
+    POINT icon{GetSystemMetrics(SM_CXSMICON) / 2 + 2, GetSystemMetrics(SM_CYSMICON) / 2 + 2};
+    ClientToScreen(tray, &icon);
+    SendMouse(icon.x, icon.y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(WaitFor([&] { return MenuOpen(process_.dwProcessId); }, 5000)) << "menu did not open";
+    for (int i = 0; i < presses; ++i) PressKey(key);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !MenuOpen(process_.dwProcessId); }, 5000));
   }
 
   // The outlet byte of each report the device received so far; -1 for a report of another size.

@@ -102,7 +102,8 @@ def start(folder, port=None):
                   "log_dest stdout\n"
                   "log_type all\n")
     with open(os.path.join(folder, "broker.out"), "ab") as log:
-        broker = subprocess.Popen(["mosquitto", "-c", config], stdin=subprocess.DEVNULL, stdout=log,
+        # Line by line (stdbuf), so a test can read what the broker did while it runs.
+        broker = subprocess.Popen(["stdbuf", "-oL", "mosquitto", "-c", config], stdin=subprocess.DEVNULL, stdout=log,
                                   stderr=log, start_new_session=True, close_fds=True)
     with open(os.path.join(folder, "broker.pid"), "w", encoding="ascii") as out:
         out.write(str(broker.pid))

@@ -8,6 +8,7 @@
 #include "control/peer_check.h"
 #include "control/reply.h"
 #include "control/request.h"
+#include "mqtt/password_word.h"
 #include "tests/support/json_reader.h"
 
 #ifdef _WIN32
@@ -107,6 +108,114 @@ TEST(RequestLine, WhatTheCompanionSendsIsWhatItMeant) {
   const ParsedRequest parsed = ParseRequestLine(RequestLine(words));
   ASSERT_TRUE(parsed.request);
   EXPECT_EQ(*parsed.request, Switch(Verb::kToggle, 0b1001));
+}
+
+Request Mqtt(MqttAction action, ConnectArguments connect = {}, std::string password = {}) {
+  Request request;
+  request.verb = Verb::kMqtt;
+  request.mqtt = {action, std::move(connect)};
+  request.password = std::move(password);
+  return request;
+}
+
+ConnectArguments Connect(std::string host, int port, std::optional<std::string> user = {}, bool password_stdin = false,
+                         std::optional<std::string> prefix = {}, std::optional<std::string> node = {}) {
+  return {{std::move(host), port}, std::move(user), password_stdin, std::move(prefix), std::move(node)};
+}
+
+TEST(MqttRequest, WellFormedLinesMeanWhatTheySay) {
+  const struct {
+    std::string line;
+    Request expected;
+  } cases[] = {
+      {"QX/1 mqtt\n", Mqtt(MqttAction::kShow)},
+      {"QX/1 MQTT Off\n", Mqtt(MqttAction::kOff)},
+      {"QX/1 mqtt connect broker.lan\n", Mqtt(MqttAction::kConnect, Connect("broker.lan", 1883))},
+      {"QX/1 mqtt connect 10.0.0.2:65535 --USER ha --Prefix home/ha --node PC-One_2\n",
+       Mqtt(MqttAction::kConnect, Connect("10.0.0.2", 65535, "ha", false, "home/ha", "pc-one_2"))},
+      {"QX/1 mqtt connect [fe80::1]:1 --password-stdin x\n",
+       Mqtt(MqttAction::kConnect, Connect("fe80::1", 1, {}, true))},
+      // The password word follows its option wherever that stands; "p w" with a space inside.
+      {"QX/1 mqtt connect h --password-stdin x702077 --user u\n",
+       Mqtt(MqttAction::kConnect, Connect("h", 1883, "u", true), "p w")},
+      // Windows-1251 for the file: "\xD0\xBF" is Cyrillic "п", 0xEF.
+      {"QX/1 mqtt connect h --user \xD0\xBF\n", Mqtt(MqttAction::kConnect, Connect("h", 1883, "\xEF"))},
+  };
+  for (const auto& c : cases) {
+    const ParsedRequest parsed = ParseRequestLine(c.line);
+    ASSERT_TRUE(parsed.request) << c.line << ": " << parsed.error;
+    EXPECT_EQ(*parsed.request, c.expected) << c.line;
+  }
+}
+
+TEST(MqttRequest, EveryRefusalNamesItsReason) {
+  const std::string cases[] = {
+      "QX/1 mqtt connect\n",           // no server
+      "QX/1 mqtt connect :1883\n",     // an empty host
+      "QX/1 mqtt connect h:0\n",       // port outside 1-65535
+      "QX/1 mqtt connect h:65536\n",   //
+      "QX/1 mqtt connect h:+1883\n",   // a sign
+      "QX/1 mqtt connect h:01883\n",   // a leading zero
+      "QX/1 mqtt connect h:\n",        // a colon and no port
+      "QX/1 mqtt connect fe80::1\n",   // IPv6 without brackets
+      "QX/1 mqtt connect [fe80::1\n",  //
+      "QX/1 mqtt connect h --prefix a/+\n",
+      "QX/1 mqtt connect h --prefix a/#\n",
+      "QX/1 mqtt connect h --prefix a//b\n",
+      "QX/1 mqtt connect h --prefix /a\n",
+      "QX/1 mqtt connect h --prefix a/\n",
+      "QX/1 mqtt connect h --node pc.home\n",
+      "QX/1 mqtt connect h --node \xD0\xBF\n",      // a letter, but not a-z
+      "QX/1 mqtt connect h --user \xE4\xB8\xAD\n",  // a Chinese character: not in the file's code page
+      "QX/1 mqtt connect h --pass x\n",             // unknown option
+      "QX/1 mqtt connect h --user a --user b\n",
+      "QX/1 mqtt connect h --user\n",  // valueless
+      "QX/1 mqtt connect h --user --node n\n",
+      "QX/1 mqtt connect h extra\n",
+      "QX/1 mqtt off now\n",
+      "QX/1 mqtt on\n",
+      // The option's password word is missing, malformed or not UTF-8.
+      "QX/1 mqtt connect h --password-stdin\n",
+      "QX/1 mqtt connect h --password-stdin --user u\n",
+      "QX/1 mqtt connect h --password-stdin x4\n",
+      "QX/1 mqtt connect h --password-stdin x4G\n",
+      "QX/1 mqtt connect h --password-stdin xff\n",
+      "QX/1 mqtt connect h --password-stdin x41 --password-stdin x41\n",
+  };
+  for (const std::string& line : cases) {
+    const ParsedRequest parsed = ParseRequestLine(line);
+    EXPECT_FALSE(parsed.request) << "[" << line << "]";
+    EXPECT_FALSE(parsed.error.empty()) << "[" << line << "]";
+    EXPECT_TRUE(IsValidUtf8(parsed.error)) << "the error goes back to the client as UTF-8";
+  }
+}
+
+TEST(MqttRequest, ThePasswordNeverComesBackInAnError) {
+  const std::string secret = "hunter2";
+  const std::string word = EncodePasswordWord(secret);
+  const std::string lines[] = {
+      "QX/1 mqtt connect h --password-stdin " + word + " --bogus\n",
+      "QX/1 mqtt connect h --password-stdin " + word + " --user\n",
+      "QX/1 mqtt connect h:0 --password-stdin " + word + "\n",
+      "QX/1 mqtt off --password-stdin " + word + "\n",
+  };
+  for (const std::string& line : lines) {
+    const ParsedRequest parsed = ParseRequestLine(line);
+    ASSERT_FALSE(parsed.request) << line;
+    EXPECT_EQ(parsed.error.find(secret), std::string::npos) << parsed.error;
+    EXPECT_EQ(parsed.error.find(word.substr(0, 8)), std::string::npos) << parsed.error;
+  }
+}
+
+TEST(MqttRequest, TheCompanionsLineCarriesThePasswordWhole) {
+  const std::vector<std::string> words = {"mqtt", "connect", "h:1884", "--Password-Stdin", "--user", "\xD0\xBF"};
+  for (const std::string password : {"", "p w", "\xD0\xBF\xE2\x82\xAC", "--user"}) {
+    const ParsedRequest parsed = ParseRequestLine(RequestLine(words, password));
+    ASSERT_TRUE(parsed.request) << parsed.error;
+    EXPECT_EQ(*parsed.request, Mqtt(MqttAction::kConnect, Connect("h", 1884, "\xEF", true), password));
+  }
+  // Without a password to carry, the line is the typed words, which the program refuses.
+  EXPECT_FALSE(ParseRequestLine(RequestLine(words)).request);
 }
 
 TEST(Utf8, ValidityFollowsTheStandard) {
@@ -301,6 +410,52 @@ TEST(Status, JsonHoldsEveryFieldUnderItsName) {
   EXPECT_EQ((*unplugged)["alarms"].kind, JsonValue::Kind::kArray);
   EXPECT_TRUE((*unplugged)["alarms"].items.empty());
   EXPECT_EQ((*unplugged)["temperature"].kind, JsonValue::Kind::kNull);
+}
+
+TEST(Status, MqttShowsOnlyWhenOnAndAlwaysInJson) {
+  // Off: the text is what it was before there was MQTT; the JSON says so in full.
+  ProgramStatus off = SampleStatus();
+  off.mqtt.server = "broker:1883";  // a stored server of a link switched off
+  EXPECT_EQ(StatusText(off), StatusText(SampleStatus()));
+  const std::optional<JsonValue> off_json = JsonReader::Read(StatusJson(off));
+  ASSERT_TRUE(off_json);
+  const JsonValue& link_off = (*off_json)["mqtt"];
+  EXPECT_EQ(link_off["enabled"].kind, JsonValue::Kind::kBool);
+  EXPECT_FALSE(link_off["enabled"].boolean);
+  EXPECT_FALSE(link_off["connected"].boolean);
+  EXPECT_EQ(link_off["server"].text, "broker:1883");
+  EXPECT_EQ(link_off["node"].kind, JsonValue::Kind::kNull);
+  EXPECT_EQ(link_off["error"].kind, JsonValue::Kind::kNull);
+
+  ProgramStatus on = SampleStatus();
+  on.alarms = {"below"};
+  on.mqtt = {
+      true, "[fe80::1]:1884", "pc-1", {ConnectionStatus::State::kWaiting, "fe80::1", 1884, ConnectionError::kAuth, 60}};
+  const std::string text = StatusText(on);
+  // "MQTT: Нет связи: неверный пользователь или пароль, повтор через 60 с", before the alarms.
+  const std::string line =
+      "MQTT: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x81\xD0\xB2\xD1\x8F\xD0\xB7\xD0\xB8: \xD0\xBD\xD0\xB5\xD0\xB2\xD0\xB5"
+      "\xD1\x80\xD0\xBD\xD1\x8B\xD0\xB9 "
+      "\xD0\xBF\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5"
+      "\xD0\xBB\xD1\x8C \xD0\xB8\xD0\xBB\xD0\xB8 \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C, \xD0\xBF\xD0\xBE"
+      "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80 \xD1\x87\xD0\xB5\xD1\x80\xD0\xB5\xD0\xB7 60 \xD1\x81\n";
+  const std::size_t at = text.find(line);
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_LT(at, text.find("below"));
+  const std::optional<JsonValue> on_json = JsonReader::Read(StatusJson(on));
+  ASSERT_TRUE(on_json);
+  const JsonValue& link = (*on_json)["mqtt"];
+  EXPECT_TRUE(link["enabled"].boolean);
+  EXPECT_FALSE(link["connected"].boolean);
+  EXPECT_EQ(link["server"].text, "[fe80::1]:1884");
+  EXPECT_EQ(link["node"].text, "pc-1");
+  EXPECT_EQ(link["error"].text, "auth");
+
+  on.mqtt.connection = {ConnectionStatus::State::kConnected, "fe80::1", 1884};
+  const std::optional<JsonValue> connected = JsonReader::Read(StatusJson(on));
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE((*connected)["mqtt"]["connected"].boolean);
+  EXPECT_EQ((*connected)["mqtt"]["error"].kind, JsonValue::Kind::kNull);
 }
 
 TEST(Status, TemperatureNeedsAFreshReadingOnShow) {
