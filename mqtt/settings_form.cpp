@@ -41,6 +41,11 @@ MqttFormResult SettingsFromForm(const MqttSettings& stored, const MqttFormFields
   if (!prefix || !IsValidDiscoveryPrefix(*prefix)) return Refused(MqttFormField::kPrefix);
   settings.prefix = *prefix;
 
+  // As with `mqtt connect`: a password is never sent to a broker or user it was not given for.
+  if (settings.server != stored.server || settings.port != stored.port || settings.user != stored.user) {
+    settings.password.clear();
+  }
+
   settings.node.clear();
   if (!fields.node.empty()) {
     const std::optional<std::string> node = NormalizedNodeId(fields.node);

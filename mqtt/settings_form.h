@@ -28,8 +28,9 @@ struct MqttFormResult {
   MqttFormField bad = MqttFormField::kNone;  // the first field refused
 };
 
-// The settings the fields make of `stored`; the stored password stays (the window gives a new one
-// apart). An empty server is refused only while MQTT is switched on; an empty node is made from
+// The settings the fields make of `stored`; the stored password stays while the server (host and
+// port) and the user do, and is cleared when one of them changes, as `mqtt connect` clears it (the
+// window gives a new one apart). An empty server is refused only while MQTT is switched on; an empty node is made from
 // the host name once MQTT is on.
 [[nodiscard]] MqttFormResult SettingsFromForm(const MqttSettings& stored, const MqttFormFields& fields,
                                               std::string_view host_name_utf8);

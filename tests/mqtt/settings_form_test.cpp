@@ -55,7 +55,29 @@ TEST(SettingsForm, EveryBadFieldIsNamed) {
   }
 }
 
-TEST(SettingsForm, GoodFieldsBecomeTheSettingsAndThePasswordStays) {
+TEST(SettingsForm, TheStoredPasswordStaysOnlyWithItsServerAndUser) {
+  const struct {
+    void (*change)(MqttFormFields&);
+    bool kept;
+  } cases[] = {
+      {[](MqttFormFields&) {}, true},
+      {[](MqttFormFields& f) { f.prefix = "other"; }, true},
+      {[](MqttFormFields& f) { f.node = "pc-2"; }, true},
+      {[](MqttFormFields& f) { f.server = "new.lan"; }, false},
+      {[](MqttFormFields& f) { f.port = "1884"; }, false},
+      {[](MqttFormFields& f) { f.user = "other"; }, false},
+  };
+  for (const auto& c : cases) {
+    MqttFormFields fields{true, "old.lan", "1883", "ha", "homeassistant", "pc-1"};
+    c.change(fields);
+    const MqttFormResult result = SettingsFromForm(Stored(), fields, "host");
+    ASSERT_TRUE(result.settings);
+    EXPECT_EQ(result.settings->password, c.kept ? Stored().password : "")
+        << fields.server << " " << fields.port << " " << fields.user << " " << fields.prefix << " " << fields.node;
+  }
+}
+
+TEST(SettingsForm, GoodFieldsBecomeTheSettings) {
   MqttFormFields fields = Fields();
   fields.user = "\xD0\xBF";  // Cyrillic "п": Windows-1251 0xEF in the file
   const MqttFormResult result = SettingsFromForm(Stored(), fields, "host");
@@ -66,6 +88,7 @@ TEST(SettingsForm, GoodFieldsBecomeTheSettingsAndThePasswordStays) {
   expected.user = "\xEF";
   expected.prefix = "home/ha";
   expected.node = "kitchen-pc";
+  expected.password.clear();  // another server and user
   EXPECT_EQ(*result.settings, expected);
 
   // An IPv6 address typed in brackets is kept without them, as the command line keeps it.
