@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <map>
-#include <random>
+#include <cstdint>
+#include <vector>
 
 #include "control/reply.h"
 #include "mqtt/host_name.h"
@@ -118,7 +118,13 @@ class BridgeThread {
  private:
   enum class Phase { kOff, kPasswordNeeded, kWaiting, kConnecting, kConnected };
 
-  double Random() { return std::uniform_real_distribution<double>(0.0, 1.0)(random_); }
+  // xorshift64: the jitter needs no better randomness, and the library's engines cost kilobytes.
+  double Random() {
+    random_ ^= random_ << 13;
+    random_ ^= random_ >> 7;
+    random_ ^= random_ << 17;
+    return static_cast<double>(random_ >> 11) * (1.0 / 9007199254740992.0);
+  }
 
   // The inbox; false once the thread is to end.
   bool TakeInbox();
@@ -152,7 +158,7 @@ class BridgeThread {
   void Received(const mosquitto_message& message);
 
   std::shared_ptr<MqttBridge::Shared> shared_;
-  std::mt19937 random_{static_cast<std::uint32_t>(GetTickCount64() ^ (GetCurrentThreadId() << 16))};
+  std::uint64_t random_ = (GetTickCount64() << 20) ^ GetCurrentThreadId() ^ 0x9E3779B97F4A7C15ull;
   ReconnectBackoff backoff_;
   HANDLE socket_event_ = WSACreateEvent();
   int selected_socket_ = -1;
@@ -169,8 +175,9 @@ class BridgeThread {
 
   std::optional<MqttProgramState> state_;
   bool republish_outlets_ = false;
-  bool everything_pending_ = false;               // connected before the first snapshot came
-  std::map<std::string, std::string> published_;  // on this connection
+  bool everything_pending_ = false;  // connected before the first snapshot came
+  // What each state topic last got on this connection: a handful, so a list.
+  std::vector<std::pair<std::string, std::string>> published_;
   TemperatureCadence temperature_;
   std::optional<Clock::time_point> temperature_check_at_;
   std::string temperature_published_;
@@ -419,9 +426,14 @@ void BridgeThread::Publish(const std::string& topic, const std::string& payload,
 }
 
 void BridgeThread::PublishIfChanged(const std::string& topic, const std::string& payload, bool all) {
-  std::string& last = published_[topic];
-  if (!all && last == payload) return;
-  last = payload;
+  auto last = std::find_if(published_.begin(), published_.end(), [&](const auto& p) { return p.first == topic; });
+  if (last == published_.end()) {
+    published_.emplace_back(topic, payload);
+  } else if (!all && last->second == payload) {
+    return;
+  } else {
+    last->second = payload;
+  }
   Publish(topic, payload, true);
 }
 

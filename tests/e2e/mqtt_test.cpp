@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "model/widget_numbers.h"
 #include "mqtt/password_store.h"
 #include "tests/e2e/program_fixture.h"
 #include "tests/support/json_reader.h"
@@ -229,6 +230,16 @@ TEST_F(MqttEndToEndTest, AnnouncesSwitchesFollowsEveryPathAndSaysOfflineAtExit) 
   EXPECT_EQ(RetainedPayload(base_ + "/outlet/3/state"), "OFF\n");
   Publish(base_ + "/outlet/3/set", "", true);  // cleared (-m '' with -r)
 
+  // Outlet 2 renamed in its field: its config goes out again once the name has been still.
+  HWND name_field = ControlOf(main_, NameField(2));
+  ASSERT_NE(name_field, nullptr);
+  // Typed at its end, as keys (posted: nothing that points into this process crosses over).
+  PostMessageW(name_field, EM_SETSEL, 4, 4);  // after "Pump"
+  for (const wchar_t key : {L' ', L'2'}) PostMessageW(name_field, WM_CHAR, key, 0);
+  EXPECT_TRUE(
+      WaitFor([&] { return RetainedPayload(config_topic).find("\"name\":\"Pump 2\"") != std::string::npos; }, 15000))
+      << RetainedPayload(config_topic);
+
   // The tray menu's "1. Lamp": the state goes out from the program's own switching too.
   ChooseFromTrayMenu(1);
   EXPECT_TRUE(WaitForRetained(base_ + "/outlet/1/state", "ON"));
@@ -258,9 +269,11 @@ TEST_F(MqttEndToEndTest, AnnouncesSwitchesFollowsEveryPathAndSaysOfflineAtExit) 
   EXPECT_NE(file.find(blob), std::string::npos) << "the blob is kept as it was";
   EXPECT_EQ(file.find(broker_.password), std::string::npos) << "never the password in clear";
 
-  // A new start with the file it left connects again.
+  // A new start with the file it left connects again (its SwitchUnit served anew, as each test's).
   CloseHandle(process_.hProcess);
   CloseHandle(process_.hThread);
+  switch_.reset();
+  ServeSwitch("mqtt-again");
   Start();
   EXPECT_TRUE(WaitForRetained(base_ + "/availability", "online"));
   // Ended as a user would: a program killed leaves its icon behind in Wine's tray.
@@ -305,6 +318,8 @@ TEST_F(MqttEndToEndTest, ABadPasswordNeverStopsTheProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     UseNewNode();
+    switch_.reset();
+    ServeSwitch(std::string("mqtt-") + (c.tried ? "refused" : "blob"));
     WriteSettings(c.blob);
     const std::size_t log_from = BrokerLogSize();
     Start();

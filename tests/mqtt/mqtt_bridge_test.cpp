@@ -103,21 +103,37 @@ TEST_F(MqttBridgeTest, SwitchingOffAndTheEndSayOffline) {
         .output;
   };
   EXPECT_TRUE(WaitFor([&] { return retained() == "online\n"; }, 10000));
+  // A new node: the old one's entities are taken out of Home Assistant on the old connection.
+  const std::string old_config = "homeassistant/sensor/" + settings.node + "/temperature/config";
+  const auto retained_at = [&](const std::string& topic) {
+    return test::RunHostCommand(broker_,
+                                "mosquitto_sub " + test::CheckerConnection(broker_) + " -t '" + topic +
+                                    "' --retained-only -C 1 -W 1 -F '%p' 2>/dev/null",
+                                10000)
+        .output;
+  };
+  ASSERT_NE(retained_at(old_config), "");
+  settings.node += "b";
+  bridge.Configure(settings, broker_.password);
+  EXPECT_TRUE(WaitFor([&] { return retained_at(old_config).empty() && retained().empty(); }, 10000));
+  const std::string new_availability = "quellarotix/" + settings.node + "/availability";
+  EXPECT_TRUE(WaitFor([&] { return retained_at(new_availability) == "online\n"; }, 10000));
+
   settings.enabled = false;
   bridge.Configure(settings, broker_.password);
   EXPECT_TRUE(WaitFor([&] { return bridge.Status().state == ConnectionStatus::State::kOff; }, 5000));
-  EXPECT_EQ(retained(), "offline\n");
+  EXPECT_EQ(retained_at(new_availability), "offline\n");
 
   // Connected again, the end says `offline` and disconnects within the second.
   settings.enabled = true;
   bridge.Configure(settings, broker_.password);
-  ASSERT_TRUE(WaitFor([&] { return retained() == "online\n"; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return retained_at(new_availability) == "online\n"; }, 10000));
   const auto started = Clock::now();
   bridge.Shutdown();
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1000));
-  EXPECT_EQ(retained(), "offline\n");
-  test::RunHostCommand(broker_,
-                       "mosquitto_pub " + test::CheckerConnection(broker_) + " -r -n -t '" + availability + "'", 10000);
+  EXPECT_EQ(retained_at(new_availability), "offline\n");
+  test::RunHostCommand(
+      broker_, "mosquitto_pub " + test::CheckerConnection(broker_) + " -r -n -t '" + new_availability + "'", 10000);
 }
 
 }  // namespace
