@@ -619,6 +619,15 @@ TEST_F(ConsoleTest, MqttConnectSavesAtOnceAndTheStatusFollowsTheLink) {
 
   const Outcome on = Companion(connect, {}, broker.password + "\r\n");
   ASSERT_EQ(on.code, 0u) << on.err;
+  // Within 3 s of the answer every discovery config and outlet state is on the broker: a checking
+  // client that subscribes then gets them retained, and its -W gives up 3 s after it started.
+  const qx::test::HostCommandResult announced = qx::test::RunHostCommand(
+      broker,
+      "mosquitto_sub " + qx::test::CheckerConnection(broker) +
+          " -t 'homeassistant/+/+/+/config' -t 'quellarotix/+/outlet/+/state' -C 13 -W 3 -F %t",
+      15000);
+  ASSERT_TRUE(announced.finished);
+  EXPECT_EQ(announced.exit_code, 0) << "not all 9 configs and 4 states within 3 s:\n" << announced.output;
   // Saved before the answer came: the group with the blob, never the password.
   const std::string saved = qx::test::Slurp(settings);
   EXPECT_NE(saved.find("[MQTT]"), std::string::npos) << saved;
