@@ -115,10 +115,9 @@ struct VirtualSwitch::Impl {
   std::vector<std::unique_ptr<Device>> devices;
   std::deque<std::function<void()>> commands;
   bool quit = false;
-  // Destroyed instances, freed only when the server ends (server thread). Closing a pipe can
-  // still complete an operation of it through the port afterwards (Wine ends a listen it left
-  // behind with ERROR_HANDLES_CLOSED), and an instance can be destroyed deep inside the handling
-  // of its own completion; either must find the instance, marked, and not another in its memory.
+  // Destroyed instances, freed only between completions (server thread). An instance can be
+  // destroyed deep inside the handling of its own completion (a connect that listens again and
+  // finds its client gone retires it), and the callers up the stack still look at it.
   std::vector<Instance*> destroyed;
 
   // --- running code on the server thread ------------------------------------------------------
@@ -295,6 +294,7 @@ struct VirtualSwitch::Impl {
     destroyed.push_back(in);
   }
 
+  // Called only with no instance on the stack: between two completions or commands.
   void FreeDestroyed() {
     for (Instance* in : destroyed) delete in;
     destroyed.clear();
@@ -321,7 +321,6 @@ struct VirtualSwitch::Impl {
 
   void Complete(Op* op, bool ok, DWORD bytes, DWORD error) {
     Instance* in = op->instance;
-    if (in->destroyed) return;  // late news of a pipe already closed
     --in->pending;
     Device* d = in->device;
     if (op->kind == OpKind::kWrite) {
@@ -470,10 +469,12 @@ struct VirtualSwitch::Impl {
           batch.swap(commands);
         }
         for (auto& command : batch) command();
+        FreeDestroyed();
         std::lock_guard lock(mutex);
         if (quit) break;
       }
       SendDue();
+      FreeDestroyed();
     }
     // Unplug everything and wait, a bounded time, for the cancelled operations to come back.
     std::vector<Device*> all;
@@ -491,16 +492,13 @@ struct VirtualSwitch::Impl {
       }
       return false;
     };
-    // Then until the port is quiet, so the late completions of closed pipes are taken while their
-    // instances still exist.
-    bool quiet = false;
-    while ((outstanding() || !quiet) && GetTickCount64() < deadline) {
+    while (outstanding() && GetTickCount64() < deadline) {
       DWORD bytes = 0;
       ULONG_PTR key = 0;
       OVERLAPPED* ov = nullptr;
       const BOOL ok = GetQueuedCompletionStatus(port, &bytes, &key, &ov, 100);
-      quiet = !ok && !ov && GetLastError() == WAIT_TIMEOUT;
       if (ov) Complete(static_cast<Op*>(ov), ok != FALSE, bytes, ok ? 0 : GetLastError());
+      FreeDestroyed();
     }
     FreeDestroyed();
   }
