@@ -88,8 +88,14 @@ inline HostCommandResult RunHostCommand(const MqttBroker& broker, const std::str
   if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return result;
   }
-  if (process.hThread != nullptr) CloseHandle(process.hThread);
-  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  // Wine starts a host program without a Windows process: no process handle comes back, and the
+  // thread handle's field holds whatever its stack held, at times the value of one of this
+  // process's own handles (a pipe of the virtual switch, a lock's event). Closed, that handle
+  // would be gone under its owner; the pair is real only with a process handle.
+  if (process.hProcess != nullptr) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
   const std::string status_file = "Z:" + host_base + ".rc";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (GetFileAttributesA(status_file.c_str()) == INVALID_FILE_ATTRIBUTES) {

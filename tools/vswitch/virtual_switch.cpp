@@ -61,6 +61,7 @@ struct Instance {
   // reaches this thread later, and skipping the instance would leave its next read waiting.)
   bool report_owed = false;
   bool closing = false;
+  bool destroyed = false;  // closed and off its device's list, its memory not yet freed
   int pending = 0;
   std::vector<std::uint8_t> read_buffer = std::vector<std::uint8_t>(kReadBuffer);
   std::vector<std::uint8_t> write_buffer;
@@ -114,6 +115,10 @@ struct VirtualSwitch::Impl {
   std::vector<std::unique_ptr<Device>> devices;
   std::deque<std::function<void()>> commands;
   bool quit = false;
+  // Destroyed instances, freed only between completions (server thread). An instance can be
+  // destroyed deep inside the handling of its own completion (a connect that listens again and
+  // finds its client gone retires it), and the callers up the stack still look at it.
+  std::vector<Instance*> destroyed;
 
   // --- running code on the server thread ------------------------------------------------------
 
@@ -177,7 +182,9 @@ struct VirtualSwitch::Impl {
   // --- pipe instances (server thread) -----------------------------------------------------------
 
   bool Issue(Instance* in, BOOL ok) {
-    if (ok || GetLastError() == ERROR_IO_PENDING) {
+    // A read that finds a message longer than its buffer fails at once with ERROR_MORE_DATA, yet
+    // still completes through the port, as one that succeeds at once does.
+    if (ok || GetLastError() == ERROR_IO_PENDING || GetLastError() == ERROR_MORE_DATA) {
       ++in->pending;  // a completion packet will come
       return true;
     }
@@ -207,17 +214,24 @@ struct VirtualSwitch::Impl {
   void Listen(Instance* in) {
     in->state = InstanceState::kListening;
     in->report_owed = false;
-    ZeroMemory(static_cast<OVERLAPPED*>(&in->io), sizeof(OVERLAPPED));
-    const BOOL ok = ConnectNamedPipe(in->pipe, &in->io);
-    if (Issue(in, ok)) return;
-    if (GetLastError() == ERROR_PIPE_CONNECTED) {
-      Connected(in);
-      // No completion will come for this connect; a client that has already left again must
-      // not leave the instance waiting for one.
-      Settle(in);
-    } else {
-      Retire(in);
+    for (;;) {
+      ZeroMemory(static_cast<OVERLAPPED*>(&in->io), sizeof(OVERLAPPED));
+      const BOOL ok = ConnectNamedPipe(in->pipe, &in->io);
+      if (Issue(in, ok)) return;
+      const DWORD error = GetLastError();
+      if (error == ERROR_PIPE_CONNECTED) {
+        Connected(in);
+        // No completion will come for this connect; a client that has already left again must
+        // not leave the instance waiting for one.
+        Settle(in);
+        return;
+      }
+      // A client that opened and closed again before the listen (an instance listens from its
+      // creation on, and again from its disconnect): listen anew. Retired, the instance would be
+      // gone for good, and once all were, the device would vanish for every later open.
+      if (error != ERROR_NO_DATA || !DisconnectNamedPipe(in->pipe)) break;
     }
+    Retire(in);
   }
 
   void Connected(Instance* in) {
@@ -253,7 +267,7 @@ struct VirtualSwitch::Impl {
   // After every completion: an instance whose client has left and whose operations are all done
   // listens again, or goes away with its device.
   void Settle(Instance* in) {
-    if (in->pending > 0) return;
+    if (in->destroyed || in->pending > 0) return;
     if (in->closing) {
       Destroy(in);
       return;
@@ -276,7 +290,14 @@ struct VirtualSwitch::Impl {
     auto& list = in->device->instances;
     list.erase(std::remove(list.begin(), list.end(), in), list.end());
     CloseHandle(in->pipe);
-    delete in;
+    in->destroyed = true;
+    destroyed.push_back(in);
+  }
+
+  // Called only with no instance on the stack: between two completions or commands.
+  void FreeDestroyed() {
+    for (Instance* in : destroyed) delete in;
+    destroyed.clear();
   }
 
   void KeepSpares(Device* d) {
@@ -448,10 +469,12 @@ struct VirtualSwitch::Impl {
           batch.swap(commands);
         }
         for (auto& command : batch) command();
+        FreeDestroyed();
         std::lock_guard lock(mutex);
         if (quit) break;
       }
       SendDue();
+      FreeDestroyed();
     }
     // Unplug everything and wait, a bounded time, for the cancelled operations to come back.
     std::vector<Device*> all;
@@ -475,7 +498,9 @@ struct VirtualSwitch::Impl {
       OVERLAPPED* ov = nullptr;
       const BOOL ok = GetQueuedCompletionStatus(port, &bytes, &key, &ov, 100);
       if (ov) Complete(static_cast<Op*>(ov), ok != FALSE, bytes, ok ? 0 : GetLastError());
+      FreeDestroyed();
     }
+    FreeDestroyed();
   }
 };
 
