@@ -738,20 +738,26 @@ std::string GetTextUtf8(int widget) {
   return utf8;
 }
 
-int TextWidth(int widget) {
-  WidgetRecord* w = FindWidget(widget);
-  if (!w) return 0;
-  const HWND control = w->control.get();
+// The widget's text as its own font draws it, in pixels at 96 DPI (rounded up, so that the width
+// scaled back to the widget's DPI holds every pixel of the text); -1 when it cannot be measured.
+static int MeasuredTextWidth(const WidgetRecord& w) {
+  const HWND control = w.control.get();
   const std::wstring text = ControlText(control);
   const HDC dc = GetDC(control);
-  if (!dc) return 0;
-  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+  if (!dc) return -1;
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  const BOOL measured = GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
   SelectObject(dc, old);
   ReleaseDC(control, dc);
-  const int dpi = DpiOfWidget(*w);
-  return (size.cx * 96 + dpi - 1) / dpi;
+  if (!measured) return -1;
+  const int dpi = DpiOfWidget(w);
+  return (extent.cx * 96 + dpi - 1) / dpi;
+}
+
+int TextWidth(int widget) {
+  const WidgetRecord* w = FindWidget(widget);
+  return w ? std::max(MeasuredTextWidth(*w), 0) : 0;
 }
 
 // A text that the place shows already is not set again: that would only repaint the control.
@@ -792,19 +798,8 @@ int WidgetTextWidth(int widget) {
     default:
       return 0;
   }
-  const HWND control = w->control.get();
-  const std::wstring text = ControlText(control);
-  const HDC dc = GetDC(control);
-  if (!dc) return 0;
-  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  SIZE extent{};
-  const BOOL measured = GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
-  if (!measured) return 0;
-  // Rounded up, so that the width scaled back to the DPI holds every pixel of the text.
-  const int dpi = DpiOfWidget(*w);
-  return (extent.cx * 96 + dpi - 1) / dpi + beside;
+  const int width = MeasuredTextWidth(*w);
+  return width < 0 ? 0 : width + beside;
 }
 
 void SetWidgetFont(int widget, std::intptr_t font) {
