@@ -174,4 +174,10 @@ target_include_directories(libmosquitto SYSTEM INTERFACE "${_qx_mosquitto_source
 # returns a SOCKET as int on Win64 (INVALID_SOCKET as -1). Its random bytes come from wincrypt.h,
 # which the program's WIN32_LEAN_AND_MEAN leaves out of <windows.h>.
 target_compile_options(libmosquitto PRIVATE -w -UWIN32_LEAN_AND_MEAN)
-target_link_libraries(libmosquitto PUBLIC ws2_32 advapi32)
+# Winsock is loaded once MQTT is first switched on, not at every start. The functions the library
+# and the bridge's thread (mqtt/mqtt_bridge_win32.cpp) call:
+qx_delay_import(ws2_32_delayed DLL WS2_32.dll LIBRARY ws2_32 FUNCTIONS
+  WSACleanup WSACreateEvent WSAEnumNetworkEvents WSAEventSelect WSAGetLastError WSAResetEvent WSAStartup
+  __WSAFDIsSet accept bind closesocket connect freeaddrinfo getaddrinfo getsockname htonl htons ioctlsocket
+  listen recv select send setsockopt socket)
+target_link_libraries(libmosquitto PUBLIC ws2_32_delayed advapi32)

@@ -18,80 +18,66 @@ constexpr char kBelowName[] = "\xCD\xE8\xE6\xE5 \xEF\xF0\xE5\xE4\xE5\xEB\xE0";
 constexpr char kAboveName[] = "\xC2\xFB\xF8\xE5 \xEF\xF0\xE5\xE4\xE5\xEB\xE0";
 constexpr char kSilentName[] = "\xCD\xE5\xF2 \xE4\xE0\xED\xED\xFB\xF5 \xEE\xF2 \xE4\xE0\xF2\xF7\xE8\xEA\xE0";
 
-// One JSON object, written member by member.
-class JsonObject {
- public:
-  JsonObject& Text(std::string_view key, std::string_view utf8) { return Raw(key, JsonString(utf8)); }
-  JsonObject& Raw(std::string_view key, std::string_view json) {
-    json_ += json_.empty() ? "{" : ",";
-    json_.append(JsonString(key)).append(":").append(json);
-    return *this;
+// The configs are written from patterns, with the fixed members spelled out in place: the JSON a
+// person reads on the broker, and the least code. In a pattern each '@' takes the next text as a
+// JSON string (UTF-8) and each '$' the next text as it stands (JSON already). ON and OFF there
+// are kPayloadOn and kPayloadOff.
+std::string FillPattern(std::string_view pattern, std::initializer_list<std::string_view> texts) {
+  std::string json;
+  const std::string_view* text = texts.begin();
+  for (const char c : pattern) {
+    if ((c == '@' || c == '$') && text != texts.end()) {
+      json += c == '@' ? JsonString(*text++) : std::string(*text++);
+    } else {
+      json += c;
+    }
   }
-  [[nodiscard]] std::string Done() const { return json_.empty() ? "{}" : json_ + "}"; }
-
- private:
-  std::string json_;
-};
-
-std::string OutletObject(int outlet) {
-  return "outlet" + DecimalText(outlet);
+  return json;
 }
 
-// The members every config shares, then the entity's own; `with_device` adds the SwitchUnit's
-// presence to the availability, for entities that mean nothing without it.
-JsonObject CommonConfig(const TopicNames& names, const DiscoveryDevice& device, std::string_view object,
-                        std::string_view name_1251, bool with_device) {
-  const std::string device_json = JsonObject()
-                                      .Raw("identifiers", "[" + JsonString(ClientId(names)) + "]")
-                                      .Text("name", device.computer_name)
-                                      .Text("model", "SwitchUnit")
-                                      .Text("sw_version", device.version)
-                                      .Done();
-  const std::string origin_json = JsonObject().Text("name", "Quellarotix").Text("sw_version", device.version).Done();
-  std::string availability = "[" + JsonObject().Text("topic", AvailabilityTopic(names)).Done();
-  if (with_device) {
-    availability.append(",").append(JsonObject()
-                                        .Text("topic", DeviceTopic(names))
-                                        .Text("payload_available", kPayloadOn)
-                                        .Text("payload_not_available", kPayloadOff)
-                                        .Done());
-  }
-  availability += "]";
-  JsonObject config;
-  config.Text("name", Cp1251ToUtf8(name_1251))
-      .Text("unique_id", Concatenate(ClientId(names), "_", object))
-      .Raw("device", device_json)
-      .Raw("origin", origin_json)
-      .Raw("availability", availability);
-  if (with_device) config.Text("availability_mode", "all");
-  return config;
+// The members every config has after its name and unique id: the device, the origin and the
+// availability. The SwitchUnit's presence joins the availability of the entities that mean
+// nothing without it.
+constexpr char kDeviceMembers[] =
+    ",\"device\":{\"identifiers\":[@],\"name\":@,\"model\":\"SwitchUnit\",\"sw_version\":@},"
+    "\"origin\":{\"name\":\"Quellarotix\",\"sw_version\":@},\"availability\":[{\"topic\":@}";
+constexpr char kWithDevice[] =
+    ",{\"topic\":@,\"payload_available\":\"ON\",\"payload_not_available\":\"OFF\"}],\"availability_mode\":\"all\"";
+
+std::string SharedMembers(const TopicNames& names, const DiscoveryDevice& device, bool with_device) {
+  const std::string client = ClientId(names);
+  return FillPattern(kDeviceMembers,
+                     {client, device.computer_name, device.version, device.version, AvailabilityTopic(names)}) +
+         (with_device ? FillPattern(kWithDevice, {DeviceTopic(names)}) : std::string("]"));
 }
 
-void AddOnOffState(JsonObject& config, std::string_view state_topic) {
-  config.Text("state_topic", state_topic).Text("payload_on", kPayloadOn).Text("payload_off", kPayloadOff);
+// One entity's config: its name (Windows-1251) and unique id, the shared members, its own.
+RetainedMessage Config(const TopicNames& names, std::string_view component, std::string_view object,
+                       std::string_view name_1251, const std::string& shared, const std::string& own) {
+  return {DiscoveryConfigTopic(names, component, object),
+          FillPattern("{\"name\":@,\"unique_id\":@$$}",
+                      {Cp1251ToUtf8(name_1251), Concatenate(ClientId(names), "_", object), shared, own})};
 }
 
-RetainedMessage BinarySensorConfig(const TopicNames& names, const DiscoveryDevice& device, std::string_view object,
-                                   std::string_view name_1251, std::string_view device_class,
-                                   std::string_view state_topic) {
-  JsonObject config = CommonConfig(names, device, object, name_1251, false);
-  config.Text("device_class", device_class);
-  AddOnOffState(config, state_topic);
-  if (device_class == "connectivity") config.Text("entity_category", "diagnostic");
-  return {DiscoveryConfigTopic(names, kBinarySensor, object), config.Done()};
+constexpr char kOnOffState[] = ",\"state_topic\":@,\"payload_on\":\"ON\",\"payload_off\":\"OFF\"";
+
+RetainedMessage OutletConfig(const TopicNames& names, int outlet, std::string_view name, const std::string& shared) {
+  const std::string object = Concatenate("outlet", DecimalText(outlet));
+  const bool blank = name.find_first_not_of(' ') == std::string_view::npos;
+  const std::string shown = blank ? Concatenate(std::string_view(kOutletWord), DecimalText(outlet)) : std::string(name);
+  return Config(names, kSwitch, object, shown, shared,
+                FillPattern(",\"device_class\":\"outlet\",\"command_topic\":@,\"state_topic\":@,\"payload_on\":\"ON\","
+                            "\"payload_off\":\"OFF\",\"state_on\":\"ON\",\"state_off\":\"OFF\"",
+                            {OutletSetTopic(names, outlet), OutletStateTopic(names, outlet)}));
 }
 
-bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
-
-struct AlarmEntity {
+struct AlarmSensor {
   const char* object;
-  const char* name;
+  const char* name;  // Windows-1251
   AlarmTopic topic;
 };
 
-constexpr AlarmEntity kAlarmEntities[] = {
+constexpr AlarmSensor kAlarmSensors[] = {
     {"below", kBelowName, AlarmTopic::kBelow},
     {"above", kAboveName, AlarmTopic::kAbove},
     {"sensor_silent", kSilentName, AlarmTopic::kSensorSilent},
@@ -105,38 +91,30 @@ std::string DiscoveryConfigTopic(const TopicNames& names, std::string_view compo
 
 RetainedMessage OutletDiscoveryConfig(const TopicNames& names, const DiscoveryDevice& device, int outlet,
                                       std::string_view name) {
-  const std::string object = OutletObject(outlet);
-  const std::string shown =
-      IsBlank(name) ? Concatenate(std::string_view(kOutletWord), DecimalText(outlet)) : std::string(name);
-  JsonObject config = CommonConfig(names, device, object, shown, true);
-  config.Text("device_class", "outlet")
-      .Text("command_topic", OutletSetTopic(names, outlet))
-      .Text("state_topic", OutletStateTopic(names, outlet))
-      .Text("payload_on", kPayloadOn)
-      .Text("payload_off", kPayloadOff)
-      .Text("state_on", kPayloadOn)
-      .Text("state_off", kPayloadOff);
-  return {DiscoveryConfigTopic(names, kSwitch, object), config.Done()};
+  return OutletConfig(names, outlet, name, SharedMembers(names, device, true));
 }
 
 std::vector<RetainedMessage> DiscoveryConfigs(const TopicNames& names, const DiscoveryDevice& device,
                                               const OutletNameTexts& outlet_names) {
+  const std::string with_device = SharedMembers(names, device, true);
+  const std::string alone = SharedMembers(names, device, false);
   std::vector<RetainedMessage> configs;
   for (int outlet = 1; outlet <= kOutletCount; ++outlet) {
-    configs.push_back(OutletDiscoveryConfig(names, device, outlet, outlet_names[static_cast<std::size_t>(outlet - 1)]));
+    configs.push_back(OutletConfig(names, outlet, outlet_names[static_cast<std::size_t>(outlet - 1)], with_device));
   }
-  JsonObject temperature = CommonConfig(names, device, "temperature", kTemperatureName, true);
-  temperature.Text("device_class", "temperature")
-      .Text("state_class", "measurement")
-      .Text("unit_of_measurement", Cp1251ToUtf8(ui::kDegreesCelsius + 1))  // without its leading blank
-      .Raw("suggested_display_precision", "1")
-      .Raw("expire_after", "120")
-      .Text("state_topic", TemperatureTopic(names));
-  configs.push_back({DiscoveryConfigTopic(names, kSensor, "temperature"), temperature.Done()});
-  configs.push_back(BinarySensorConfig(names, device, "usb", "USB", "connectivity", DeviceTopic(names)));
-  for (const AlarmEntity& alarm : kAlarmEntities) {
+  configs.push_back(Config(names, kSensor, "temperature", kTemperatureName, with_device,
+                           FillPattern(",\"device_class\":\"temperature\",\"state_class\":\"measurement\","
+                                       "\"unit_of_measurement\":@,\"suggested_display_precision\":1,"
+                                       "\"expire_after\":120,\"state_topic\":@",
+                                       {Cp1251ToUtf8(ui::kDegreesCelsius + 1),  // without its leading blank
+                                        TemperatureTopic(names)})));
+  configs.push_back(Config(names, kBinarySensor, "usb", "USB", alone,
+                           ",\"device_class\":\"connectivity\",\"entity_category\":\"diagnostic\"" +
+                               FillPattern(kOnOffState, {DeviceTopic(names)})));
+  for (const AlarmSensor& alarm : kAlarmSensors) {
     configs.push_back(
-        BinarySensorConfig(names, device, alarm.object, alarm.name, "problem", AlarmTopicName(names, alarm.topic)));
+        Config(names, kBinarySensor, alarm.object, alarm.name, alone,
+               ",\"device_class\":\"problem\"" + FillPattern(kOnOffState, {AlarmTopicName(names, alarm.topic)})));
   }
   return configs;
 }

@@ -1,7 +1,6 @@
 #include "mqtt/mqtt_names.h"
 
 #include <array>
-#include <map>
 
 #include "control/reply.h"
 #include "control/request.h"
@@ -30,19 +29,15 @@ std::size_t SequenceLength(char lead) {
   return 1;
 }
 
-// Each UTF-8 form of the upper half of Windows-1251, back to its byte. Built from the one table
-// the program has of that code page, so the two directions cannot disagree.
-const std::map<std::string, char>& HighHalfBytes() {
-  static const std::map<std::string, char> bytes = [] {
-    std::map<std::string, char> map;
-    for (int byte = 0x80; byte <= 0xFF; ++byte) {
-      if (byte == 0x98) continue;  // no character: its U+FFFD must not come back as 0x98
-      const char c = static_cast<char>(byte);
-      map.emplace(Cp1251ToUtf8(std::string_view(&c, 1)), c);
-    }
-    return map;
-  }();
-  return bytes;
+// The Windows-1251 byte whose UTF-8 form is `sequence`, looked for in the one table the program
+// has of that code page, so the two directions cannot disagree. 0x98 has no character: its
+// U+FFFD must not come back as 0x98.
+std::optional<char> HighHalfByte(std::string_view sequence) {
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+    const char c = static_cast<char>(byte);
+    if (byte != 0x98 && Cp1251ToUtf8(std::string_view(&c, 1)) == sequence) return c;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -129,10 +124,9 @@ std::optional<std::string> Utf8ToCp1251(std::string_view utf8) {
       bytes += utf8[i++];
       continue;
     }
-    const auto& table = HighHalfBytes();
-    const auto found = table.find(std::string(utf8.substr(i, length)));
-    if (found == table.end()) return std::nullopt;
-    bytes += found->second;
+    const std::optional<char> byte = HighHalfByte(utf8.substr(i, length));
+    if (!byte) return std::nullopt;
+    bytes += *byte;
     i += length;
   }
   return bytes;

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "runtime/platform/lock.h"
+#include "runtime/platform/text_encoding.h"
 #include "runtime/win32/layer_state.h"
 #include "runtime/win32/message_box_probe.h"
 #include "runtime/win32/shell_services.h"
-#include "runtime/platform/text_encoding.h"
 
 namespace qx {
 
@@ -31,7 +31,6 @@ std::atomic<int> g_shown{0};
 std::vector<HWND> g_open_boxes;
 std::string g_last_title;  // guarded by g_probe_lock
 std::string g_last_text;   // guarded by g_probe_lock
-thread_local HHOOK t_hook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_ACTIVATE) {
@@ -43,7 +42,7 @@ LRESULT CALLBACK CatchBox(int code, WPARAM wparam, LPARAM lparam) {
       if (!g_open_boxes.empty() && !g_open_boxes.back()) g_open_boxes.back() = hwnd;
     }
   }
-  return CallNextHookEx(t_hook, code, wparam, lparam);
+  return CallNextHookEx(nullptr, code, wparam, lparam);  // the system ignores the hook's handle here
 }
 
 struct DisabledWindows {
@@ -74,7 +73,7 @@ int ShowBox(const std::string& title, const std::wstring& text, int options) {
   EnumWindows(DisableOne, reinterpret_cast<LPARAM>(&disabled));
 
   const bool probed = g_probe_on.load();
-  HHOOK previous = t_hook;
+  HHOOK hook = nullptr;
   if (probed) {
     {
       std::lock_guard lock(g_probe_lock);
@@ -83,12 +82,11 @@ int ShowBox(const std::string& title, const std::wstring& text, int options) {
       g_open_boxes.push_back(nullptr);
     }
     g_shown.fetch_add(1);
-    t_hook = SetWindowsHookExW(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
+    hook = SetWindowsHookExW(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
   }
   const int button = MessageBoxW(owner, text.c_str(), WidenText(title).c_str(), static_cast<UINT>(options));
   if (probed) {
-    if (t_hook) UnhookWindowsHookEx(t_hook);
-    t_hook = previous;
+    if (hook) UnhookWindowsHookEx(hook);
     std::lock_guard lock(g_probe_lock);
     g_open_boxes.pop_back();
   }
