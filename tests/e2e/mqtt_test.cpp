@@ -3,10 +3,13 @@
 // mosquitto_sub and mosquitto_pub run on the host: a client that is not the program's library.
 // The password in the file is a blob the test makes with the program's own store, which works
 // because the test and the program run as the same user.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,6 +30,60 @@ namespace fs = std::filesystem;
 constexpr int OutletBit(int outlet) {
   return 1 << outlet;
 }
+
+// A listener on 127.0.0.1 whose queue of one place a first connection fills: the system drops the
+// SYN of every later connection, so connecting to it hangs for a minute and more, as a connection
+// to a server gone from the network does, instead of failing at once.
+class HangingListener {
+ public:
+  HangingListener() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener_, 0) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    address_ = address;
+    filler_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (connect(filler_, reinterpret_cast<sockaddr*>(&address_), sizeof address_) == 0) port_ = ntohs(address.sin_port);
+  }
+  ~HangingListener() {
+    closesocket(filler_);
+    closesocket(listener_);
+    WSACleanup();
+  }
+  HangingListener(const HangingListener&) = delete;
+  HangingListener& operator=(const HangingListener&) = delete;
+
+  int port() const { return port_; }
+
+  // Whether a connection tried now is still unanswered after `wait_ms`.
+  bool ConnectionHangs(int wait_ms) {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonblocking = 1;
+    ioctlsocket(probe, FIONBIO, &nonblocking);
+    connect(probe, reinterpret_cast<sockaddr*>(&address_), sizeof address_);
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(probe, &writable);
+    FD_SET(probe, &failed);
+    timeval wait{wait_ms / 1000, (wait_ms % 1000) * 1000};
+    const int ready = select(0, nullptr, &writable, &failed, &wait);
+    closesocket(probe);
+    return ready == 0;
+  }
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET, filler_ = INVALID_SOCKET;
+  sockaddr_in address_{};
+  int port_ = 0;
+};
 
 class MqttEndToEndTest : public ProgramFixture {
  protected:
@@ -58,12 +115,12 @@ class MqttEndToEndTest : public ProgramFixture {
   }
 
   // A settings file with MQTT on for this test's node: the broker's account, with `password_blob`.
-  void WriteSettings(const std::string& password_blob) {
+  void WriteSettings(const std::string& password_blob, int port = 0) {
     const std::string text = kNamesGroup + "1 = Lamp\r\n2 = Pump\r\n3 = Heater\r\n4 = Fan\r\n" + kMqttGroup +
                              "\xC2\xEA\xEB\xFE\xF7\xE5\xED\xEE = 1\r\n"  // Включено
                              "\xD1\xE5\xF0\xE2\xE5\xF0 = 127.0.0.1\r\n"  // Сервер
                              "\xCF\xEE\xF0\xF2 = " +
-                             std::to_string(broker_.port) + "\r\n" +  // Порт
+                             std::to_string(port != 0 ? port : broker_.port) + "\r\n" +  // Порт
                              "\xCF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFC = " + broker_.user +
                              "\r\n" +                                                  // Пользователь
                              "\xCF\xE0\xF0\xEE\xEB\xFC = " + password_blob + "\r\n" +  // Пароль
@@ -341,6 +398,25 @@ TEST_F(MqttEndToEndTest, ABadPasswordNeverStopsTheProgram) {
     CloseHandle(process_.hThread);
     process_ = {};
   }
+}
+
+// The MQTT thread blocked in connecting to a server that never answers (a name look-up that hangs
+// blocks the same call): the exit gives it a second, saves all the same, and ends.
+TEST_F(MqttEndToEndTest, AConnectionThatHangsHoldsUpNeitherTheExitNorTheSave) {
+  HangingListener listener;
+  ASSERT_NE(listener.port(), 0);
+  ASSERT_TRUE(listener.ConnectionHangs(1500)) << "this system answers a full queue: nothing here would hang";
+  WriteSettings(ProtectMqttPassword(broker_.password), listener.port());
+  Start();
+  // Long enough for the thread to be inside the connection attempt, and short of the system's
+  // own give-up, a minute and more away.
+  Sleep(2000);
+  const auto written_before = fs::last_write_time(folder_ / "Quellarotix.ini");
+  double took_ms = 0;
+  EXPECT_EQ(Close(&took_ms), 0u) << "the exit waited for the connection";
+  std::printf("exit with the connection hanging: %.0f ms\n", took_ms);
+  EXPECT_GT(fs::last_write_time(folder_ / "Quellarotix.ini"), written_before) << "the exit saved the settings";
+  EXPECT_NE(Slurp(folder_ / "Quellarotix.ini").find("1 = Lamp\r\n2 = Pump\r\n"), std::string::npos);
 }
 
 }  // namespace
