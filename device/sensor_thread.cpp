@@ -201,11 +201,13 @@ void SensorReader::Run() {
       const auto reading = AcceptTemperature(sixteenths);
       const std::int64_t detaches = detaches_.load();
       if (reading && request_.load() == nullptr && !stop_.load()) {
-        if (display_) display_(reading->text);
+        // The values before the text: whoever sees the new text shown may read them at once.
         rounded_.store(reading->rounded);
         sixteenths_.store(sixteenths);
-        if (count == kReportLength) {
-          accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
+        const bool whole = count == kReportLength;
+        if (whole) accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
+        if (display_) display_(reading->text);
+        if (whole) {
           std::lock_guard lock(sink_lock_);
           span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
           span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
