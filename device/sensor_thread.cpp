@@ -201,19 +201,21 @@ void SensorReader::Run() {
       const auto reading = AcceptTemperature(sixteenths);
       const std::int64_t detaches = detaches_.load();
       if (reading && request_.load() == nullptr && !stop_.load()) {
-        // The values before the text: whoever sees the new text shown may read them at once.
+        // Everything the reading changes before its text, and the sink before the time of the
+        // reading: whoever sees the new text, or the new time, finds the rest done already.
         rounded_.store(reading->rounded);
         sixteenths_.store(sixteenths);
-        const bool whole = count == kReportLength;
-        if (whole) accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
-        if (display_) display_(reading->text);
-        if (whole) {
-          std::lock_guard lock(sink_lock_);
-          span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
-          span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
-          span_empty_ = false;
-          if (accepted_sink_) accepted_sink_(sixteenths);
+        if (count == kReportLength) {
+          {
+            std::lock_guard lock(sink_lock_);
+            span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
+            span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
+            span_empty_ = false;
+            if (accepted_sink_) accepted_sink_(sixteenths);
+          }
+          accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
         }
+        if (display_) display_(reading->text);
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }
