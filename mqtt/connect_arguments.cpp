@@ -17,6 +17,15 @@ ParsedConnectArguments ConnectFailure(std::string error) {
   return {std::nullopt, std::move(error)};
 }
 
+// At most `limit` bytes of a UTF-8 word, never ending inside a character: the error it goes into
+// must stay UTF-8.
+std::string_view Shortened(std::string_view word, std::size_t limit) {
+  if (word.size() <= limit) return word;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) --end;
+  return word.substr(0, end);
+}
+
 std::optional<int> PortNumber(std::string_view text) {
   if (text.empty() || text.size() > 5 || text[0] == '0') return std::nullopt;
   int port = 0;
@@ -95,7 +104,7 @@ ParsedConnectArguments ParseConnectArguments(std::span<const std::string_view> w
       slot = &arguments.node, name = "--node";
     } else {
       // The word is the user's own typing, never the password (which has no option word).
-      return ConnectFailure("unknown option for mqtt connect: \"" + std::string(option.substr(0, 40)) + "\"");
+      return ConnectFailure("unknown option for mqtt connect: \"" + std::string(Shortened(option, 40)) + "\"");
     }
     if (slot->has_value()) return ConnectFailure(std::string(name) + " is given twice");
     // A following option is not taken as this one's value: "--user --node x" lost its name.

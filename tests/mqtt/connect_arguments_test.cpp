@@ -97,11 +97,14 @@ TEST(MqttConnectArguments, RefusalsSayWhy) {
       {"host --user", "--user needs a value"},
       {"host --prefix --node x", "--prefix needs a value"},
       {"host --node", "--node needs a value"},
+      // Shown shortened to 40 bytes, which end inside the Cyrillic letter: it is left out whole.
+      {"host --pa" + std::string(35, '9') + "\xD0\xA5" + "99", "\"--pa" + std::string(35, '9') + "\""},
   };
   for (const auto& c : cases) {
     const ParsedConnectArguments parsed = Parse(c.line);
     EXPECT_FALSE(parsed.arguments) << c.line;
     EXPECT_NE(parsed.error.find(c.reason), std::string::npos) << c.line << ": " << parsed.error;
+    EXPECT_TRUE(IsValidUtf8(parsed.error)) << c.line;
   }
 }
 
