@@ -201,21 +201,17 @@ void SensorReader::Run() {
       const auto reading = AcceptTemperature(sixteenths);
       const std::int64_t detaches = detaches_.load();
       if (reading && request_.load() == nullptr && !stop_.load()) {
-        // Everything the reading changes before its text, and the sink before the time of the
-        // reading: whoever sees the new text, or the new time, finds the rest done already.
+        if (display_) display_(reading->text);
         rounded_.store(reading->rounded);
         sixteenths_.store(sixteenths);
         if (count == kReportLength) {
-          {
-            std::lock_guard lock(sink_lock_);
-            span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
-            span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
-            span_empty_ = false;
-            if (accepted_sink_) accepted_sink_(sixteenths);
-          }
           accepted_tick_.store(std::max<std::uint64_t>(GetTickCount64(), 1));
+          std::lock_guard lock(sink_lock_);
+          span_lowest_ = span_empty_ ? sixteenths : std::min<int>(span_lowest_, sixteenths);
+          span_highest_ = span_empty_ ? sixteenths : std::max<int>(span_highest_, sixteenths);
+          span_empty_ = false;
+          if (accepted_sink_) accepted_sink_(sixteenths);
         }
-        if (display_) display_(reading->text);
         if (detaches_.load() != detaches && withdrawn_) withdrawn_();
       }
     }

@@ -184,6 +184,8 @@ TEST_F(DeviceLinkTest, ReadingsReachAllFourPlaces) {
   EXPECT_EQ(GetText(9), text);
   EXPECT_EQ(GetText(101), text);
   EXPECT_EQ(GetTrayToolTip(1), text);
+  // The thread stores the reading's values just after handing its text over.
+  ASSERT_TRUE(test::PumpUntil([&] { return link_->sensor().LastAcceptedTick() != 0; }));
   EXPECT_EQ(link_->RoundedTemperature(), 23);
   // The reading stands for the temperature for 10 s.
   const std::uint64_t accepted = link_->sensor().LastAcceptedTick();
