@@ -53,15 +53,19 @@ std::string Quoted(std::string_view word) {
   if (word.size() <= kShown) {
     text.append(word);
   } else {
-    // Cut at a character boundary, so the message stays UTF-8.
-    std::size_t end = kShown;
-    while (end > 0 && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) --end;
-    text.append(word.substr(0, end)).append("...");
+    text.append(Utf8Prefix(word, kShown)).append("...");
   }
   return text + "\"";
 }
 
 }  // namespace
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
 
 bool IsValidUtf8(std::string_view text) {
   std::size_t i = 0;

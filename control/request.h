@@ -69,6 +69,10 @@ struct ParsedRequest {
 // surrogates, nothing above U+10FFFF.
 [[nodiscard]] bool IsValidUtf8(std::string_view text);
 
+// At most `limit` bytes of UTF-8 `text`, cut before a character rather than inside one, so a word
+// shortened for a message stays UTF-8.
+[[nodiscard]] std::string_view Utf8Prefix(std::string_view text, std::size_t limit);
+
 // `text` split at runs of spaces and tabs.
 [[nodiscard]] std::vector<std::string_view> SplitWords(std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "mqtt/connect_arguments.h"
 
+#include "control/request.h"
 #include "mqtt/mqtt_names.h"
 
 namespace qx {
@@ -15,15 +16,6 @@ ParsedServerAddress AddressFailure(std::string error) {
 
 ParsedConnectArguments ConnectFailure(std::string error) {
   return {std::nullopt, std::move(error)};
-}
-
-// At most `limit` bytes of a UTF-8 word, never ending inside a character: the error it goes into
-// must stay UTF-8.
-std::string_view Shortened(std::string_view word, std::size_t limit) {
-  if (word.size() <= limit) return word;
-  std::size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(word[end]) & 0xC0) == 0x80) --end;
-  return word.substr(0, end);
 }
 
 std::optional<int> PortNumber(std::string_view text) {
@@ -104,7 +96,7 @@ ParsedConnectArguments ParseConnectArguments(std::span<const std::string_view> w
       slot = &arguments.node, name = "--node";
     } else {
       // The word is the user's own typing, never the password (which has no option word).
-      return ConnectFailure("unknown option for mqtt connect: \"" + std::string(Shortened(option, 40)) + "\"");
+      return ConnectFailure("unknown option for mqtt connect: \"" + std::string(Utf8Prefix(option, 40)) + "\"");
     }
     if (slot->has_value()) return ConnectFailure(std::string(name) + " is given twice");
     // A following option is not taken as this one's value: "--user --node x" lost its name.

@@ -66,9 +66,9 @@ RetainedMessage OutletConfig(const TopicNames& names, int outlet, std::string_vi
   const bool blank = name.find_first_not_of(' ') == std::string_view::npos;
   const std::string shown = blank ? Concatenate(std::string_view(kOutletWord), DecimalText(outlet)) : std::string(name);
   return Config(names, kSwitch, object, shown, shared,
-                FillPattern(",\"device_class\":\"outlet\",\"command_topic\":@,\"state_topic\":@,\"payload_on\":\"ON\","
-                            "\"payload_off\":\"OFF\",\"state_on\":\"ON\",\"state_off\":\"OFF\"",
-                            {OutletSetTopic(names, outlet), OutletStateTopic(names, outlet)}));
+                FillPattern(",\"device_class\":\"outlet\",\"command_topic\":@", {OutletSetTopic(names, outlet)}) +
+                    FillPattern(kOnOffState, {OutletStateTopic(names, outlet)}) +
+                    ",\"state_on\":\"ON\",\"state_off\":\"OFF\"");
 }
 
 struct AlarmSensor {
